@@ -1,0 +1,54 @@
+// Fixed-point and wrap-around helpers shared by the planner and the servo code.
+//
+// Conventions: 32-bit arithmetic wraps modulo 2^32 and is done through
+// uint32_t so that no step relies on signed overflow.  Signed right shifts are
+// arithmetic, unsigned ones logical.  Divisions truncate toward zero.
+#pragma once
+#include <cstdint>
+
+// 32-bit wrapping arithmetic on signed values.
+constexpr int32_t add_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
+constexpr int32_t sub_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
+constexpr int32_t mul_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
+constexpr int32_t shl_wrap(int32_t a, int n) { return static_cast<int32_t>(static_cast<uint32_t>(a) << n); }
+// |a| with wrap-around: the most negative value stays itself, as on the machine.
+constexpr int32_t abs_wrap(int32_t a) { return a < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(a)) : a; }
+// Magnitude of a as an unsigned number (exact also for the most negative value).
+constexpr uint32_t mag_u32(int32_t a) { return a < 0 ? 0u - static_cast<uint32_t>(a) : static_cast<uint32_t>(a); }
+
+// Signed division truncating toward zero.  A zero divisor yields 0 and the
+// one overflowing quotient (INT32_MIN / -1) wraps; callers guard the inputs,
+// this only keeps an unforeseen value from trapping.
+constexpr int32_t trunc_div(int32_t a, int32_t b) {
+    if (b == 0) return 0;
+    if (b == -1) return static_cast<int32_t>(0u - static_cast<uint32_t>(a));
+    return a / b;
+}
+// Signed remainder with the sign of the dividend (C semantics), guarded like trunc_div.
+constexpr int32_t trunc_mod(int32_t a, int32_t b) {
+    if (b == 0 || b == -1) return 0;
+    return a % b;
+}
+// Unsigned division; a zero divisor yields 0 (see trunc_div).
+constexpr uint32_t udiv(uint32_t a, uint32_t b) { return b == 0 ? 0u : a / b; }
+
+// Floor modulo into 0 .. n-1 (n > 0).
+constexpr int32_t floor_mod(int32_t a, int32_t n) {
+    int32_t r = trunc_mod(a, n);
+    return r < 0 ? r + n : r;
+}
+
+// Round half away from zero, then truncate toward zero.
+inline int32_t round_away(double x) { return static_cast<int32_t>(x > 0 ? x + 0.5 : x - 0.5); }
+
+// --- 48.16 deceleration distance D, kept as the pair high_ddr:ddr -----------
+// D is an unsigned 64-bit number of servo units x 2^16: high_ddr holds bits
+// 32..63, ddr bits 0..31.  Carry and borrow between the halves are the
+// ordinary carry of the 64-bit sum.
+constexpr uint64_t join_48_16(uint32_t high, uint32_t low) { return (static_cast<uint64_t>(high) << 32) | low; }
+constexpr uint32_t high_48_16(uint64_t d) { return static_cast<uint32_t>(d >> 32); }
+constexpr uint32_t low_48_16(uint64_t d) { return static_cast<uint32_t>(d); }
+constexpr uint64_t add_48_16(uint64_t d, uint32_t x) { return d + x; }
+constexpr uint64_t sub_48_16(uint64_t d, uint32_t x) { return d - x; }
+// Whole servo units of D as the 32-bit value (high << 16) + (low >> 16).
+constexpr uint32_t whole_48_16(uint64_t d) { return static_cast<uint32_t>(d >> 16); }

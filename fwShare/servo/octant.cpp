@@ -1,0 +1,126 @@
+#include "fwShare/servo/octant.h"
+
+#include "fwShare/fixpt.h"
+#include "fwShare/servo/isr.h"
+
+int32_t SvoPosX, SvoPosY;
+
+// Octant step functions: a = major movement, b = minor movement (servo units).
+static void Oct0(int32_t a, int32_t b) { SvoPosX = add_wrap(SvoPosX, a); SvoPosY = add_wrap(SvoPosY, b); }
+static void Oct1(int32_t a, int32_t b) { SvoPosX = add_wrap(SvoPosX, b); SvoPosY = add_wrap(SvoPosY, a); }
+static void Oct2(int32_t a, int32_t b) { SvoPosX = sub_wrap(SvoPosX, a); SvoPosY = add_wrap(SvoPosY, b); }
+static void Oct3(int32_t a, int32_t b) { SvoPosX = sub_wrap(SvoPosX, b); SvoPosY = add_wrap(SvoPosY, a); }
+static void Oct4(int32_t a, int32_t b) { SvoPosX = add_wrap(SvoPosX, a); SvoPosY = sub_wrap(SvoPosY, b); }
+static void Oct5(int32_t a, int32_t b) { SvoPosX = add_wrap(SvoPosX, b); SvoPosY = sub_wrap(SvoPosY, a); }
+static void Oct6(int32_t a, int32_t b) { SvoPosX = sub_wrap(SvoPosX, a); SvoPosY = sub_wrap(SvoPosY, b); }
+static void Oct7(int32_t a, int32_t b) { SvoPosX = sub_wrap(SvoPosX, b); SvoPosY = sub_wrap(SvoPosY, a); }
+
+const OctStepFn OctFuncTable[8] = {Oct0, Oct1, Oct2, Oct3, Oct4, Oct5, Oct6, Oct7};
+
+void SVO_SetVectPtr(VdbData* b) { SVO_VectPtr = b; }
+
+// (slope x distance) >> 16: signed product, arithmetic shift.
+static int32_t SlopePart(uint16_t slope, int32_t dist) { return mul_wrap(slope, dist) >> 16; }
+// (dvel & ~3) x currvel, wrapping.
+static int32_t MaskedDvel(int32_t dvel, uint16_t currvel) { return mul_wrap(dvel & ~3, currvel); }
+
+void SVO_StepVect(int32_t major, int32_t minor) {
+    VdbData* cur = SVO_VectPtr.load();
+    VectData& cv = cur->vect;
+    const int32_t curMajr = cv.majrdisth;
+    if (cv.cnrvel == 0 || curMajr > 0) {
+        OctFuncTable[cur->octant & 7](major, minor);
+        return;
+    }
+
+    if (curMajr < 0) {
+        // Overshot the end of a vector that continues at a corner velocity.
+        if (cv.acc_index == 21) {
+            // Undo the rate doubling before the profile is carried over.
+            cv.majrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.majrdvel.load()) >> 1);
+            cv.minrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.minrdvel.load()) >> 1);
+            cv.currvel = static_cast<uint16_t>(cv.currvel * 2);
+            cv.acclcount = static_cast<uint16_t>(cv.acclcount * 2);
+            uint64_t d = join_48_16(cv.high_ddr, cv.ddr) << 1;
+            cv.high_ddr = high_48_16(d);
+            cv.ddr = low_48_16(d);
+            cv.acc_index = 0;
+        }
+        // Everything the hand-over needs from cur is read before cur is freed.
+        const int32_t curMinr = cv.minrdisth;
+        const uint16_t curVel = cv.currvel;
+        const uint32_t curHigh = cv.high_ddr, curLow = cv.ddr;
+        const uint8_t curOct = cur->octant & 7;
+        VdbData* nxt = cur->next;
+        cur->cmd = 0;
+        SVO_SetVectPtr(nxt);
+
+        VectData& nv = nxt->vect;
+        const uint8_t nxtOct = nxt->octant & 7;
+        nv.currvel = curVel;
+        nv.high_ddr = curHigh;
+        nv.ddr = curLow;
+        const int diff = curOct - nxtOct;
+        if (diff == 0) {
+            minor = add_wrap(minor, curMinr);
+            nv.majrdisth += curMajr;
+            int32_t t = SlopePart(nv.slope, curMajr);
+            nv.minrdisth += t;
+            minor = sub_wrap(minor, t);
+            nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
+            nv.majrvel += MaskedDvel(nv.majrdvel, curVel);
+            SVO_SetIsrState(ISRACC);
+            OctFuncTable[nxtOct](major, minor);
+        } else if (diff & 1) {
+            // The major axis changes: the two movements swap roles.
+            int32_t m = add_wrap(major, curMajr);
+            if (curMinr > 0) {
+                minor = add_wrap(minor, curMinr);
+            } else {
+                nv.majrdisth += curMinr;
+                int32_t t = SlopePart(nv.slope, curMinr);
+                nv.minrdisth += t;
+                m = sub_wrap(m, t);
+            }
+            nv.minrvel += mul_wrap(nv.minrdvel, curVel);
+            nv.majrvel += MaskedDvel(nv.majrdvel, curVel);
+            SVO_SetIsrState(ISRACC);
+            OctFuncTable[nxtOct](minor, m);
+        } else {
+            // Same major axis, other signs.
+            minor = add_wrap(minor, curMinr);
+            nv.majrdisth += curMajr;
+            int32_t t = SlopePart(nv.slope, curMajr);
+            nv.minrdisth += t;
+            minor = add_wrap(minor, t);
+            nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
+            nv.majrvel += MaskedDvel(nv.majrdvel, curVel);
+            minor = sub_wrap(0, minor);
+            SVO_SetIsrState(ISRACC);
+            OctFuncTable[nxtOct](major, minor);
+        }
+        return;
+    }
+
+    // Exactly at the end point.
+    const int32_t curMinr = cv.minrdisth;
+    const uint16_t curVel = cv.currvel;
+    const uint32_t curHigh = cv.high_ddr, curLow = cv.ddr;
+    const int32_t curMajrvel = cv.majrvel;
+    const uint8_t curOct = cur->octant & 7;
+    VdbData* nxt = cur->next;
+    cur->cmd = 0;
+    SVO_SetVectPtr(nxt);
+    if (curVel != 0) {
+        VectData& nv = nxt->vect;
+        nv.currvel = curVel;
+        nv.high_ddr = curHigh;
+        nv.ddr = curLow;
+        nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
+        nv.majrvel = curMajrvel;
+        SVO_SetIsrState(ISRACC);
+    } else {
+        SVO_SetIsrState(ISRHOLD);
+    }
+    OctFuncTable[curOct](major, add_wrap(minor, curMinr));
+}

@@ -1,0 +1,99 @@
+#include "planner/dump.h"
+
+#include <cstdio>
+
+#include "fwShare/debug.h"
+#include "planner/vector.h"
+#include "setup/speeds.h"
+
+static void Field(const char* name, int32_t value) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%d", value);
+    Con("%-20s = %s\n\r", name, text);
+}
+
+// A fixed-point field: the value, then the unsigned value times its scale.
+static void Scaled(const char* name, int32_t value, double scale) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%d(%.2f)", value, static_cast<double>(static_cast<uint32_t>(value)) * scale);
+    Con("%-20s = %s\n\r", name, text);
+}
+
+static void DumpAs(const VdbData* b, uint8_t kind) {
+    char suffix[16] = "==";
+    if (kind == VECTOR) std::snprintf(suffix, sizeof suffix, "%d ", b->octant);
+    Con("==== VdbData %-8s %s==================\n\r", kind < 14 ? VdbKindTraceNames[kind] : "", suffix);
+    if (kind != VECTOR) return;
+    const VectData& v = b->vect;
+    const double q16 = 1.0 / 65536.0, q9 = 1.0 / 512.0, q23 = 1.0 / 8388608.0;
+    auto i32 = [](uint32_t u) { return static_cast<int32_t>(u); };
+    Scaled("slope", v.slope, q16);
+    Field("majrdisth", v.majrdisth);
+    Field("majrfract", i32(v.majrfract));
+    Field("minrdisth", v.minrdisth);
+    Field("minrfract", i32(v.minrfract));
+    Field("acclcount", v.acclcount);
+    Field("currvel", v.currvel);
+    Scaled("minrdvel", v.minrdvel, q9);
+    Field("minrdvel_fract", i32(v.minrdvel_fract));
+    Scaled("minrvel", v.minrvel, q23);
+    Field("minrvel_fract", i32(v.minrvel_fract));
+    Scaled("majrdvel", v.majrdvel, q9);
+    Scaled("majrvel", v.majrvel, q23);
+    Field("creep", i32(v.creep));
+    Field("angle", v.angle);
+    Field("relativeAngle", v.relativeAngle);
+    Scaled("anglediff", v.anglediff, q16);
+    Field("cnrvel", v.cnrvel);
+    Field("psuedodist", i32(v.psuedodist));
+    Scaled("ddr", i32(v.ddr), q16);
+    Field("high_ddr", i32(v.high_ddr));
+    Field("end_delay", v.end_delay);
+    Field("xcrash", v.xcrash);
+    Field("ycrash", v.ycrash);
+    Field("dx", v.dx);
+    Field("dy", v.dy);
+    Field("acc_index", v.acc_index);
+    Field("smoothCnt", v.smoothCnt);
+    Field("smoothLoop1", v.smoothLoop1);
+    Field("smoothLoop2", v.smoothLoop2);
+    Field("vectIdx", v.vectIdx);
+}
+
+void VdbDump(const VdbData* b) { DumpAs(b, b->kind); }
+void VdbDumpPlanned(const VdbData* b) { DumpAs(b, VdbCmdKind(b)); }
+
+void PlannerDump() {
+    static const char* const rule = "========================================\n\r";
+    auto d = [](const char* label, int32_t v) { Con("%-25s = %d\n\r", label, v); };
+    auto u = [](const char* label, uint32_t v) { Con("%-25s = %u\n\r", label, v); };
+    auto p = [](const char* label, const void* ptr) { Con("%-25s = 0x%08x\n\r", label, PtrBits(ptr)); };
+    Con("%s", rule);
+    d("pbdAxiaVel", pbdAxiaVel);
+    d("pbdAccel", pbdAccel);
+    d("min_corner_vel", min_corner_vel);
+    d("CREEP_VELOCITY", CREEP_VELOCITY);
+    d("LowSpeed", LowSpeed);
+    d("lowspeedflag", lowspeedflag);
+    d("pbdVelType", pbdVelType);
+    u("End_Delay_1", End_Delay_1);
+    u("End_Delay_2", End_Delay_2);
+    u("End_Delay_3", End_Delay_3);
+    d("CI_Flag", CI_Flag);
+    d("CREEP_SPEED", CREEP_SPEED);
+    d("diag_vel", diag_vel);
+    d("factor_num", factor_num);
+    d("boundary_speed", boundary_speed);
+    d("pbdSps", static_cast<int32_t>(pbdSps));
+    d("pipeflag", pipeflag);
+    d("null_vector", null_vector);
+    d("save_real_pen_pos_is_down", save_real_pen_pos_is_down);
+    p("stopptr", stopptr);
+    p("SVO_VectPtr", SVO_VectPtr.load());
+    p("freeptr", freeptr);
+    p("autoptr", autoptr);
+    p("offline_freeptr", offline_freeptr);
+    p("pVelAccelPointer", pVelAccelPointer);
+    p("VelAccelPool", VelAccelPool);
+    Con("%s", rule);
+}
