@@ -22,6 +22,9 @@ std::mutex IsrLock;
 FILE* TickTraceFile = nullptr;
 uint32_t JobTickLimit = 0x80000000u;
 
+// 1 while the tick thread is inside a pass (between its check of VdbSendBusy
+// and the end of the ISR step).  Written by the tick thread only.
+static Atom<int32_t> TickActive;
 static std::thread TickThread;
 static std::thread IdleThread;
 
@@ -41,7 +44,7 @@ void JobFail(const char* reason, const char* fmt, ...) {
 
 void TickPass() {
     VdbData* cur = SVO_VectPtr.load();
-    if (cur == nullptr || VdbSendBusy.load() != 0 || SvoFault.load() != SVO_FAULT_NONE) return;
+    if (cur == nullptr || VdbSendBusy.load_sc() != 0 || SvoFault.load() != SVO_FAULT_NONE) return;
     const uint32_t tick = IsrTick.load() + 1u;
     IsrTick = tick;
     if (JobTimePhase.load() == 2 && tick - static_cast<uint32_t>(JobStartTick) >= JobTickLimit) {
@@ -54,6 +57,15 @@ void TickPass() {
     if (TickTraceFile)
         std::fprintf(TickTraceFile, "%u,%d,%d,%d,%d\n", tick, IsrState, ProfileState, SvoPosX, SvoPosY);
 }
+
+void SchedSendBusyEnter() {
+    VdbSendBusy.store_sc(1);
+    if (!SchedDeterministic)
+        while (TickActive.load_sc() != 0) {
+        }
+}
+
+void SchedSendBusyLeave() { VdbSendBusy.store_sc(0); }
 
 void ThrowIfServoFault() {
     switch (SvoFault.load()) {
@@ -120,7 +132,9 @@ static void TickThreadBody() {
     RaiseCurrentThreadPriority();
     while (SimDone.load() == 0) {
         std::lock_guard<std::mutex> hold(IsrLock);
+        TickActive.store_sc(1);
         TickPass();
+        TickActive.store_sc(0);
     }
 }
 

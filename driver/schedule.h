@@ -30,6 +30,12 @@ struct JobAbort {
 // handed over, count the tick, book it in the census and run one ISR step.
 void TickPass();
 
+// Hand-over section: VdbSendBusy = 1 and, in the threaded schedule, wait until
+// a tick that had already started is over, so no tick overlaps the hand-over
+// (on the machine the interrupt never runs in the middle of the planner's step).
+void SchedSendBusyEnter();
+void SchedSendBusyLeave();
+
 void SchedWaitServoIdle();             // until SVO_VectPtr is null
 void SchedWaitBlockFree(VdbData* b);   // until b->cmd is 0 (GetFreeVdb's wait)
 void ThrowIfServoFault();              // turns a servo-side fault into JobAbort

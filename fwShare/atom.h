@@ -19,6 +19,10 @@ struct Atom {
 
     T load() const { return __atomic_load_n(&raw, __ATOMIC_ACQUIRE); }
     void store(T v) { __atomic_store_n(&raw, v, __ATOMIC_RELEASE); }
+    // Sequentially consistent access, for the store-then-load handshakes
+    // (VdbSendBusy against a tick in progress) that acquire/release cannot order.
+    T load_sc() const { return __atomic_load_n(&raw, __ATOMIC_SEQ_CST); }
+    void store_sc(T v) { __atomic_store_n(&raw, v, __ATOMIC_SEQ_CST); }
     operator T() const { return load(); }
     Atom& operator=(T v) {
         store(v);

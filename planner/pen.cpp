@@ -18,7 +18,10 @@ static void QueueMarker(uint8_t kind, int32_t speedClass) {
     VdbData* b = GetFreeVdb();
     pbdVelType = speedClass;
     b->cmd = kind;
+    // Bracketed like a vector's hand-over so that no tick in progress can miss it.
+    SchedSendBusyEnter();
     sendvdb(b);
+    SchedSendBusyLeave();
 }
 
 void srvo_on_pu() {

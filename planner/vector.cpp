@@ -121,9 +121,9 @@ void srvo_on_ve(int32_t dx, int32_t dy) {
     if (pbdVelType == PEN_UP_CLASS) PenUpRescale(dx, dy, L);
     _delta_move(dx, dy, b);
     if (DbgOn(ShowVdbVect)) VdbDumpPlanned(b);
-    VdbSendBusy = 1;
+    SchedSendBusyEnter();
     sendvdb(b);
-    VdbSendBusy = 0;
+    SchedSendBusyLeave();
 }
 
 namespace {
