@@ -9,6 +9,7 @@
 #include "fwShare/servo/isr.h"
 #include "fwShare/servo/octant.h"
 #include "planner/vdb.h"
+#include "setup/speeds.h"
 
 #ifdef __linux__
 #include <sys/resource.h>
@@ -77,8 +78,8 @@ void ThrowIfServoFault() {
         case SVO_FAULT_MOVE_STALL: {
             uint8_t idx = SvoFaultBlock < VDB_RING_SIZE ? SvoFaultBlock : 0;
             JobFail("MoveStallError",
-                    "MoveStallError: record %u \"%s\" queued a move with velocity 0 (speed class %d); it can never end",
-                    VdbRecordNo[idx], VdbRecordText[idx], VdbRecordClass[idx]);
+                    "MoveStallError: record %u \"%s\" queued a %s move with velocity 0; it can never end",
+                    VdbRecordNo[idx], VdbRecordText[idx], SpeedClassNames[VdbRecordClass[idx] & 7]);
         }
         default:
             JobFail("InternalError", "InternalError: unknown servo fault %d", SvoFault.load());
