@@ -24,6 +24,25 @@ static int32_t SlopePart(uint16_t slope, int32_t dist) { return mul_wrap(slope, 
 // (dvel & ~3) x currvel, wrapping.
 static int32_t MaskedDvel(int32_t dvel, uint16_t currvel) { return mul_wrap(dvel & ~3, currvel); }
 
+// Credits an overshoot (a negative distance d of the old vector) to the next
+// one: its major distance takes d, its minor distance the slope's share t of
+// d, which is returned.
+static int32_t CarryDistance(VectData& nv, int32_t d) {
+    nv.majrdisth += d;
+    const int32_t t = SlopePart(nv.slope, d);
+    nv.minrdisth += t;
+    return t;
+}
+
+// The next vector starts at the inherited velocity step currvel: its
+// velocities grow by currvel increments (the minor increment masked to a
+// multiple of 4 unless the major axis changed), and it accelerates.
+static void Accelerate(VectData& nv, uint16_t currvel, bool maskMinor) {
+    nv.minrvel += maskMinor ? MaskedDvel(nv.minrdvel, currvel) : mul_wrap(nv.minrdvel, currvel);
+    nv.majrvel += MaskedDvel(nv.majrdvel, currvel);
+    SVO_SetIsrState(ISRACC);
+}
+
 void SVO_StepVect(int32_t major, int32_t minor) {
     VdbData* cur = SVO_VectPtr.load();
     VectData& cv = cur->vect;
@@ -33,76 +52,19 @@ void SVO_StepVect(int32_t major, int32_t minor) {
         return;
     }
 
-    if (curMajr < 0) {
-        // Overshot the end of a vector that continues at a corner velocity.
-        if (cv.acc_index == 21) {
-            // Undo the rate doubling before the profile is carried over.
-            cv.majrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.majrdvel.load()) >> 1);
-            cv.minrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.minrdvel.load()) >> 1);
-            cv.currvel = static_cast<uint16_t>(cv.currvel * 2);
-            cv.acclcount = static_cast<uint16_t>(cv.acclcount * 2);
-            uint64_t d = join_48_16(cv.high_ddr, cv.ddr) << 1;
-            cv.high_ddr = high_48_16(d);
-            cv.ddr = low_48_16(d);
-            cv.acc_index = 0;
-        }
-        // Everything the hand-over needs from cur is read before cur is freed.
-        const int32_t curMinr = cv.minrdisth;
-        const uint16_t curVel = cv.currvel;
-        const uint32_t curHigh = cv.high_ddr, curLow = cv.ddr;
-        const uint8_t curOct = cur->octant & 7;
-        VdbData* nxt = cur->next;
-        cur->cmd = 0;
-        SVO_SetVectPtr(nxt);
-
-        VectData& nv = nxt->vect;
-        const uint8_t nxtOct = nxt->octant & 7;
-        nv.currvel = curVel;
-        nv.high_ddr = curHigh;
-        nv.ddr = curLow;
-        const int diff = curOct - nxtOct;
-        if (diff == 0) {
-            minor = add_wrap(minor, curMinr);
-            nv.majrdisth += curMajr;
-            int32_t t = SlopePart(nv.slope, curMajr);
-            nv.minrdisth += t;
-            minor = sub_wrap(minor, t);
-            nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
-            nv.majrvel += MaskedDvel(nv.majrdvel, curVel);
-            SVO_SetIsrState(ISRACC);
-            OctFuncTable[nxtOct](major, minor);
-        } else if (diff & 1) {
-            // The major axis changes: the two movements swap roles.
-            int32_t m = add_wrap(major, curMajr);
-            if (curMinr > 0) {
-                minor = add_wrap(minor, curMinr);
-            } else {
-                nv.majrdisth += curMinr;
-                int32_t t = SlopePart(nv.slope, curMinr);
-                nv.minrdisth += t;
-                m = sub_wrap(m, t);
-            }
-            nv.minrvel += mul_wrap(nv.minrdvel, curVel);
-            nv.majrvel += MaskedDvel(nv.majrdvel, curVel);
-            SVO_SetIsrState(ISRACC);
-            OctFuncTable[nxtOct](minor, m);
-        } else {
-            // Same major axis, other signs.
-            minor = add_wrap(minor, curMinr);
-            nv.majrdisth += curMajr;
-            int32_t t = SlopePart(nv.slope, curMajr);
-            nv.minrdisth += t;
-            minor = add_wrap(minor, t);
-            nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
-            nv.majrvel += MaskedDvel(nv.majrdvel, curVel);
-            minor = sub_wrap(0, minor);
-            SVO_SetIsrState(ISRACC);
-            OctFuncTable[nxtOct](major, minor);
-        }
-        return;
+    // The end of a vector that continues at a corner velocity: hand over.
+    if (curMajr < 0 && cv.acc_index == 21) {
+        // Undo the rate doubling before the profile is carried over.
+        cv.majrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.majrdvel.load()) >> 1);
+        cv.minrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.minrdvel.load()) >> 1);
+        cv.currvel = static_cast<uint16_t>(cv.currvel * 2);
+        cv.acclcount = static_cast<uint16_t>(cv.acclcount * 2);
+        const uint64_t d = join_48_16(cv.high_ddr, cv.ddr) << 1;
+        cv.high_ddr = high_48_16(d);
+        cv.ddr = low_48_16(d);
+        cv.acc_index = 0;
     }
-
-    // Exactly at the end point.
+    // Everything the hand-over needs from cur is read before cur is freed.
     const int32_t curMinr = cv.minrdisth;
     const uint16_t curVel = cv.currvel;
     const uint32_t curHigh = cv.high_ddr, curLow = cv.ddr;
@@ -111,16 +73,49 @@ void SVO_StepVect(int32_t major, int32_t minor) {
     VdbData* nxt = cur->next;
     cur->cmd = 0;
     SVO_SetVectPtr(nxt);
-    if (curVel != 0) {
-        VectData& nv = nxt->vect;
-        nv.currvel = curVel;
-        nv.high_ddr = curHigh;
-        nv.ddr = curLow;
-        nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
-        nv.majrvel = curMajrvel;
-        SVO_SetIsrState(ISRACC);
-    } else {
-        SVO_SetIsrState(ISRHOLD);
+    VectData& nv = nxt->vect;
+    const uint8_t nxtOct = nxt->octant & 7;
+
+    if (curMajr == 0) {
+        // Exactly at the end point: the tick still moves in the old direction.
+        if (curVel != 0) {
+            nv.currvel = curVel;
+            nv.high_ddr = curHigh;
+            nv.ddr = curLow;
+            nv.minrvel += MaskedDvel(nv.minrdvel, curVel);
+            nv.majrvel = curMajrvel;
+            SVO_SetIsrState(ISRACC);
+        } else {
+            SVO_SetIsrState(ISRHOLD);
+        }
+        OctFuncTable[curOct](major, add_wrap(minor, curMinr));
+        return;
     }
-    OctFuncTable[curOct](major, add_wrap(minor, curMinr));
+
+    // Overshot: carry the profile and credit the overshoot to the next vector.
+    nv.currvel = curVel;
+    nv.high_ddr = curHigh;
+    nv.ddr = curLow;
+    const int diff = curOct - nxtOct;
+    if (diff == 0) {
+        minor = add_wrap(minor, curMinr);
+        minor = sub_wrap(minor, CarryDistance(nv, curMajr));
+        Accelerate(nv, curVel, true);
+        OctFuncTable[nxtOct](major, minor);
+    } else if (diff & 1) {
+        // The major axis changes: the two movements swap roles.
+        int32_t m = add_wrap(major, curMajr);
+        if (curMinr > 0)
+            minor = add_wrap(minor, curMinr);
+        else
+            m = sub_wrap(m, CarryDistance(nv, curMinr));
+        Accelerate(nv, curVel, false);
+        OctFuncTable[nxtOct](minor, m);
+    } else {
+        // Same major axis, other signs.
+        minor = add_wrap(minor, curMinr);
+        minor = add_wrap(minor, CarryDistance(nv, curMajr));
+        Accelerate(nv, curVel, true);
+        OctFuncTable[nxtOct](major, sub_wrap(0, minor));
+    }
 }
