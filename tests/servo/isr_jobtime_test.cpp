@@ -1,0 +1,128 @@
+// ISR hold and delay steps, job-time marks, census, arithmetic and report.
+#include <numeric>
+
+#include "fwShare/debug.h"
+#include "servo_blocks.h"
+#include "setup/varreso.h"
+
+using namespace servo_test;
+
+namespace {
+VdbData* QueuePen(uint8_t kind) {
+    VdbData* b = GetFreeVdb();
+    b->cmd = kind;
+    sendvdb(b);
+    return b;
+}
+int64_t CensusSum() { return std::accumulate(PlanCnt, PlanCnt + 7, int64_t{0}); }
+}  // namespace
+
+TEST(IsrHold, PenBlockThenFreeBlockTakesTwoTicks) {
+    Start();
+    const uint32_t t0 = IsrTick;
+    VdbData* pen = QueuePen(SHORT_PEN_UP);
+    TickPass();
+    EXPECT_EQ(Vals(pen->cmd, IsrState, ProfileState), Vals(0, ISRHOLD, PS_HOLD));
+    EXPECT_EQ(SVO_VectPtr.load(), pen->next);
+    TickPass();
+    EXPECT_EQ(SVO_VectPtr.load(), nullptr);
+    TickPass();   // idle: no tick
+    // Nothing moved; pen blocks never start the count; the census runs while armed.
+    EXPECT_EQ(Vals(IsrTick - t0, DX(), DY(), JobTimePhase, JobStartTick, JobEndTick, CensusSum()),
+              Vals(2, 0, 0, 1, 0, 0, 2));
+    Start(false);   // not armed: the ticks run but nothing is booked
+    pipeflag = 1;
+    QueuePen(SHORT_PEN_DOWN);
+    TickPass(), TickPass();
+    EXPECT_EQ(Vals(IsrTick, CensusSum()), Vals(2, 0));
+}
+
+TEST(IsrDelay, EndDelayThreeGivesFourDelayTicks) {
+    // 2 units creeping at 1/tick (2 < dccDist 63): moves in ticks 1 and 2,
+    // lands in 3, counts 3 -> 0 in ticks 4..6, back to hold in 7 (end mark),
+    // the pen block behind it goes in tick 8, the free block idles in 9.
+    Start();
+    const uint32_t t0 = IsrTick;
+    const uint8_t ps0 = ProfileState;
+    VdbData* vec = QueueVector({.majr = 2, .majrdvel = U23, .acclcount = 2, .end_delay = 3});
+    VdbData* pen = QueuePen(SHORT_PEN_DOWN);
+    const std::tuple<int64_t, int64_t, int64_t, int64_t> after[] = {
+        {ISRCREEP, PS_HOLD, 0, VECTOR}, {ISRCREEP, PS_CREEP, 0, VECTOR}, {ISRDELAY, PS_CREEP, 3, 0},
+        {ISRDELAY, PS_DELAY, 2, 0},     {ISRDELAY, PS_DELAY, 1, 0},      {ISRDELAY, PS_DELAY, 0, 0},
+        {ISRHOLD, PS_DELAY, 0, 0},      {ISRHOLD, PS_HOLD, 0, 0},        {ISRHOLD, PS_HOLD, 0, 0}};
+    for (int k = 0; k < 9; ++k) {
+        EXPECT_EQ(pen->cmd.load(), k < 8 ? SHORT_PEN_DOWN : 0) << "before tick " << k + 1;
+        TickPass();
+        EXPECT_EQ(Vals(IsrState, ProfileState, EndDelayCount, vec->cmd), after[k]) << "tick " << k + 1;
+    }
+    EXPECT_EQ(Vals(DX(), JobStartTick, JobEndTick), Vals(2, t0 + 1, t0 + 7));
+    EXPECT_EQ(SVO_VectPtr.load(), nullptr);
+    // Booked under the state left by the tick before: ticks 2 and 9 HOLD
+    // (the first although the dispatch tick moved), 3-4 CREEP, 5-8 DELAY,
+    // tick 1 whatever start-up left.
+    EXPECT_EQ(Vals(PlanCnt[PS_HOLD] - (ps0 == PS_HOLD), PlanCnt[PS_CREEP], PlanCnt[PS_DELAY], CensusSum()),
+              Vals(2, 2, 4, 9));
+}
+
+TEST(JobTime, MarksFollowStateStores) {
+    // (tick, new state) in order, from ISRIDLE while armed: leaving ISRIDLE
+    // starts nothing; leaving hold starts the count (even for ISRIDLE) once
+    // per arming; every return to hold, but not hold to hold, moves the end.
+    Start();
+    IsrState = ISRIDLE;
+    const std::pair<uint32_t, int16_t> stores[] = {{10, ISRACC}, {11, ISRHOLD}, {12, ISRIDLE}, {20, ISRHOLD},
+                                                   {25, ISRHOLD}, {30, ISRDELAY}, {40, ISRHOLD}};
+    const std::tuple<int64_t, int64_t, int64_t> marks[] = {{1, 0, 0},   {1, 0, 0},   {2, 12, 0}, {2, 12, 20},
+                                                           {2, 12, 20}, {2, 12, 20}, {2, 12, 40}};
+    for (int k = 0; k < 7; ++k) {
+        IsrTick = stores[k].first;
+        SVO_SetIsrState(stores[k].second);
+        EXPECT_EQ(Vals(JobTimePhase, JobStartTick, JobEndTick), marks[k]) << "tick " << stores[k].first;
+    }
+}
+
+TEST(JobTime, TickArithmetic) {
+    // ms = 2 x ticks / 5; minutes = ms / 60000; seconds = rest / 1000.
+    auto f = [](int32_t s, int32_t e) { auto j = JobTimeOf(s, e); return Vals(j.ticks, j.ms, j.minutes, j.seconds); };
+    EXPECT_EQ(f(0, 1000000), Vals(1000000, 400000, 6, 40));           // 2000000 / 5
+    EXPECT_EQ(f(0, 9000000), Vals(9000000, 3600000, 60, 0));          // 18000000 / 5
+    EXPECT_EQ(f(INT32_MAX - 4, INT32_MIN + 5), Vals(10, 4, 0, 0));    // 32-bit difference
+    // 0xA0000000 ticks: 2 x ticks mod 2^32 = 0x40000000 = 1073741824, / 5 =
+    // 214748364 ms; 3579 x 60000 = 214740000, rest 8364: 3579:8.
+    EXPECT_EQ(f(0, INT32_MIN + 0x20000000), Vals(INT32_MIN + 0x20000000, 214748364, 3579, 8));
+}
+
+TEST(JobTime, ReportUnderShowJobTime) {
+    Start();
+    EXPECT_EQ(corvanta_test::Console([] { JobTimeTick(); }), "");   // category off by default
+    EXPECT_EQ(JobTimePhase.load(), 0);
+    JobTimeArm();
+    JobEndTick = 9000000;                  // 3600000 ms = 01:00:00
+    for (int i = 0; i < 7; ++i) PlanCnt[i] = i + 1;   // sum 28
+    VectCnt = 12;
+    SvoPosX = SvoPosY = -1;                // positionx = -1 / 4 = 0 (truncated)
+    EncScaleX = EncScaleY = 65535;         // -1 x 65535 / 65536 truncates to 0; a floor gives -1
+    DbgSet(ShowJobTime);
+    EXPECT_EQ(corvanta_test::Console([] { JobTimeTick(); }),
+              "T00000 PlanCnt:28 => IDLE:     1 HOLD:     2 ACC:     3 SLEW:     4 DCC:     5 CREEP:     6 "
+              "DELAY:     7 \n\rT00000 JobTimeTick: 9000000 3600000ms 01:00:00  Vect:12\n\rPbd:0,0  Svo:-1,-1  Enc:" +
+                  std::to_string(EncOffsetX) + "," + std::to_string(EncOffsetY) + "\n\r");
+    EXPECT_EQ(JobTimePhase.load(), 0);
+}
+
+TEST(JobTime, JobLengthGuardStopsStepping) {
+    // Limit 5 from the dispatch tick s: steps in s..s+4 move 5 units (50 <
+    // 63 creeps at 1/tick); tick s+5 raises the fault instead, then nothing runs.
+    Start();
+    JobTickLimit = 5;
+    QueueVector({.majr = 50, .majrdvel = U23, .acclcount = 2});
+    for (int k = 0; k < 20; ++k) TickPass();
+    EXPECT_EQ(Vals(SvoFault, IsrTick - JobStartTick, DX()), Vals(SVO_FAULT_JOB_TOO_LONG, 5, 5));
+    try {
+        WaitServoIdle();
+        ADD_FAILURE() << "no abort";
+    } catch (const JobAbort& a) {
+        EXPECT_EQ(a.reason, "JobTooLong");
+    }
+    JobTickLimit = 0x80000000u;
+}

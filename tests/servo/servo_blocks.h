@@ -1,0 +1,65 @@
+// Hand-built blocks for the servo tests: the vect fields the vector planner
+// would fill, with the defaults of a plain vector in vector mode.
+#pragma once
+#include <tuple>
+
+#include "driver/jobtime.h"
+#include "driver/schedule.h"
+#include "fwShare/servo/isr.h"
+#include "fwShare/servo/octant.h"
+#include "planner/vdb.h"
+#include "support/test_support.h"
+
+namespace servo_test {
+
+constexpr int32_t U23 = 1 << 23;             // one servo unit per tick as a 9.23 velocity
+constexpr uint32_t kDdr63 = (64 - 1) << 16;  // D of a new vector in vector mode: 63 units
+
+struct Vec {
+    uint8_t octant = 0;
+    int32_t majr = 0, minr = 0, majrvel = 0, majrdvel = 0, minrvel = 0, minrdvel = 0;
+    uint16_t acclcount = 0, currvel = 0;
+    uint32_t creep = 16;                      // 16/16: one unit per creep tick
+    uint16_t slope = 0, cnrvel = 0;
+    uint32_t psuedodist = 0;
+    uint16_t end_delay = 0;
+    uint32_t ddr = kDdr63, high_ddr = 0;
+};
+
+inline int32_t X0, Y0;                        // servo position at Start()
+inline int64_t DX() { return int64_t{SvoPosX} - X0; }
+inline int64_t DY() { return int64_t{SvoPosY} - Y0; }
+// Several values as one comparable, printable tuple.
+template <class... T>
+auto Vals(const T&... v) { return std::tuple(static_cast<int64_t>(v)...); }
+
+inline void Start(bool arm = true) {
+    corvanta_test::StartMachine(ModelXR7, arm);
+    X0 = SvoPosX, Y0 = SvoPosY;
+}
+
+// Takes the next ring block, fills it as the planner would and hands it over.
+inline VdbData* QueueVector(const Vec& v) {
+    VdbData* b = GetFreeVdb();
+    VectData& d = b->vect;
+    b->octant = v.octant, b->octFunc = OctFuncTable[v.octant];
+    d.majrdisth = v.majr, d.minrdisth = v.minr, d.majrfract = 0, d.minrfract = 0;
+    d.majrvel = v.majrvel, d.majrdvel = v.majrdvel, d.minrvel = v.minrvel, d.minrdvel = v.minrdvel;
+    d.acclcount = v.acclcount, d.currvel = v.currvel, d.creep = v.creep, d.slope = v.slope;
+    d.cnrvel = v.cnrvel, d.psuedodist = v.psuedodist, d.end_delay = v.end_delay;
+    d.ddr = v.ddr, d.high_ddr = v.high_ddr, d.acc_index = 0;
+    b->cmd = VECTOR;
+    sendvdb(b);
+    return b;
+}
+
+// A fresh machine with v current and already in `state` (stored directly:
+// these tests start in the middle of a vector).
+inline VdbData* MidVector(const Vec& v, int16_t state) {
+    Start();
+    VdbData* b = QueueVector(v);
+    IsrState = state;
+    return b;
+}
+
+}  // namespace servo_test
