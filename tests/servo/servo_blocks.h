@@ -15,15 +15,11 @@ namespace servo_test {
 constexpr int32_t U23 = 1 << 23;             // one servo unit per tick as a 9.23 velocity
 constexpr uint32_t kDdr63 = (64 - 1) << 16;  // D of a new vector in vector mode: 63 units
 
-struct Vec {
+struct Vec {   // creep 16/16: one unit per creep tick
     uint8_t octant = 0;
     int32_t majr = 0, minr = 0, majrvel = 0, majrdvel = 0, minrvel = 0, minrdvel = 0;
-    uint16_t acclcount = 0, currvel = 0;
-    uint32_t creep = 16;                      // 16/16: one unit per creep tick
-    uint16_t slope = 0, cnrvel = 0;
-    uint32_t psuedodist = 0;
-    uint16_t end_delay = 0;
-    uint32_t ddr = kDdr63, high_ddr = 0;
+    uint16_t acclcount = 0, currvel = 0, slope = 0, cnrvel = 0, end_delay = 0;
+    uint32_t creep = 16, psuedodist = 0, ddr = kDdr63, high_ddr = 0, acc_index = 0;
 };
 
 inline int32_t X0, Y0;                        // servo position at Start()
@@ -33,8 +29,8 @@ inline int64_t DY() { return int64_t{SvoPosY} - Y0; }
 template <class... T>
 auto Vals(const T&... v) { return std::tuple(static_cast<int64_t>(v)...); }
 
-inline void Start(bool arm = true) {
-    corvanta_test::StartMachine(ModelXR7, arm);
+inline void Start() {
+    corvanta_test::StartMachine(ModelXR7, true);
     X0 = SvoPosX, Y0 = SvoPosY;
 }
 
@@ -43,11 +39,10 @@ inline VdbData* QueueVector(const Vec& v) {
     VdbData* b = GetFreeVdb();
     VectData& d = b->vect;
     b->octant = v.octant, b->octFunc = OctFuncTable[v.octant];
-    d.majrdisth = v.majr, d.minrdisth = v.minr, d.majrfract = 0, d.minrfract = 0;
+    d.majrdisth = v.majr, d.minrdisth = v.minr, d.majrfract = 0, d.minrfract = 0, d.acc_index = v.acc_index;
     d.majrvel = v.majrvel, d.majrdvel = v.majrdvel, d.minrvel = v.minrvel, d.minrdvel = v.minrdvel;
-    d.acclcount = v.acclcount, d.currvel = v.currvel, d.creep = v.creep, d.slope = v.slope;
-    d.cnrvel = v.cnrvel, d.psuedodist = v.psuedodist, d.end_delay = v.end_delay;
-    d.ddr = v.ddr, d.high_ddr = v.high_ddr, d.acc_index = 0;
+    d.acclcount = v.acclcount, d.currvel = v.currvel, d.creep = v.creep, d.slope = v.slope, d.cnrvel = v.cnrvel;
+    d.psuedodist = v.psuedodist, d.end_delay = v.end_delay, d.ddr = v.ddr, d.high_ddr = v.high_ddr;
     b->cmd = VECTOR;
     sendvdb(b);
     return b;
