@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "fwShare/debug.h"
+#include "fwShare/fixpt.h"
 #include "fwShare/servo/isr.h"
 #include "fwShare/servo/octant.h"
 #include "planner/vdb.h"
@@ -28,7 +29,7 @@ void ResetJobTimeState() {
 
 JobTimeFigures JobTimeOf(int32_t startTick, int32_t endTick) {
     JobTimeFigures f;
-    uint32_t d = static_cast<uint32_t>(endTick) - static_cast<uint32_t>(startTick);
+    uint32_t d = ticks_between(static_cast<uint32_t>(startTick), static_cast<uint32_t>(endTick));
     f.ticks = static_cast<int32_t>(d);
     f.ms = (2u * d) / 5u;
     f.minutes = f.ms / 1000u / 60u;

@@ -6,6 +6,7 @@
 
 #include "driver/jobtime.h"
 #include "fwShare/debug.h"
+#include "fwShare/fixpt.h"
 #include "fwShare/servo/isr.h"
 #include "fwShare/servo/octant.h"
 #include "planner/vdb.h"
@@ -48,7 +49,7 @@ void TickPass() {
     if (cur == nullptr || VdbSendBusy.load_sc() != 0 || SvoFault.load() != SVO_FAULT_NONE) return;
     const uint32_t tick = IsrTick.load() + 1u;
     IsrTick = tick;
-    if (JobTimePhase.load() == 2 && tick - static_cast<uint32_t>(JobStartTick) >= JobTickLimit) {
+    if (JobTimePhase.load() == 2 && ticks_between(static_cast<uint32_t>(JobStartTick), tick) >= JobTickLimit) {
         SVO_RaiseFault(SVO_FAULT_JOB_TOO_LONG);
         return;
     }

