@@ -114,8 +114,7 @@ static void ToPclMode() {
 }
 
 // One-value records; false when the keyword is not in the table.
-static bool ApplyOneValue(const char* kw, int32_t v, FILE* f) {
-    (void)f;
+static bool ApplyOneValue(const char* kw, int32_t v) {
     CurrentFileRec& cf = *ptCurrentFile;
     if (!std::strcmp(kw, "CorvantaCmdVer")) VersionCheck(v);
     else if (!std::strcmp(kw, "RasterDPI")) cf.RasterDPI = static_cast<uint16_t>(v);
@@ -209,7 +208,7 @@ int CorvantaCmdInterpreter() {
             if (fields < 2) break;
             CurRecordNo += 1;
             RecordText(rec);
-            bool known = !rec.keywordTooLong && (fields == 2 ? ApplyOneValue(rec.keyword, rec.a, cmd)
+            bool known = !rec.keywordTooLong && (fields == 2 ? ApplyOneValue(rec.keyword, rec.a)
                                                              : ApplyTwoValue(rec.keyword, rec.a, rec.b, cmd));
             if (!known) break;
         }

@@ -75,10 +75,9 @@ std::string ValidNames() {
 int ParseArgs(int argc, char** argv, Options& o, const ModelVariant& model) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&](const char* name, std::string& out) -> bool {
+        auto value = [&](std::string& out) -> bool {
             if (i + 1 >= argc) return false;
             out = argv[++i];
-            (void)name;
             return true;
         };
         if (arg == "--help" || arg == "-h") {
@@ -91,7 +90,7 @@ int ParseArgs(int argc, char** argv, Options& o, const ModelVariant& model) {
             o.deterministic = true;
         } else if (arg == "--debug") {
             std::string list;
-            if (!value("--debug", list)) return BadUsage("--debug needs a list of category names");
+            if (!value(list)) return BadUsage("--debug needs a list of category names");
             size_t start = 0;
             while (start <= list.size()) {
                 size_t comma = list.find(',', start);
@@ -108,9 +107,9 @@ int ParseArgs(int argc, char** argv, Options& o, const ModelVariant& model) {
                 o.debug.emplace_back(cat, set);
             }
         } else if (arg == "--report") {
-            if (!value("--report", o.reportPath)) return BadUsage("--report needs a file name");
+            if (!value(o.reportPath)) return BadUsage("--report needs a file name");
         } else if (arg == "--trace-ticks") {
-            if (!value("--trace-ticks", o.tracePath)) return BadUsage("--trace-ticks needs a file name");
+            if (!value(o.tracePath)) return BadUsage("--trace-ticks needs a file name");
         } else if (arg.size() > 1 && arg[0] == '-') {
             return BadUsage("unknown option \"" + arg + "\"");
         } else if (o.haveJobDir) {
