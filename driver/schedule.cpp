@@ -49,11 +49,12 @@ void TickPass() {
     if (cur == nullptr || VdbSendBusy.load_sc() != 0 || SvoFault.load() != SVO_FAULT_NONE) return;
     const uint32_t tick = IsrTick.load() + 1u;
     IsrTick = tick;
-    if (JobTimePhase.load() == 2 && ticks_between(static_cast<uint32_t>(JobStartTick), tick) >= JobTickLimit) {
+    const int32_t phase = JobTimePhase.load();
+    if (phase == 2 && ticks_between(static_cast<uint32_t>(JobStartTick), tick) >= JobTickLimit) {
         SVO_RaiseFault(SVO_FAULT_JOB_TOO_LONG);
         return;
     }
-    if (JobTimePhase.load() != 0 && ProfileState < 7)
+    if (phase != 0 && ProfileState < 7)
         PlanCnt[ProfileState] = static_cast<int32_t>(static_cast<uint32_t>(PlanCnt[ProfileState]) + 1u);
     SVO_IsrStep();
     if (TickTraceFile)
