@@ -1,10 +1,10 @@
 // The corvanta program of one model variant, chosen at build time.
-#include "driver/program.h"
+#include "app/program.h"
 
 int main(int argc, char** argv) {
 #if defined(CORVANTA_MODEL_K730)
-    return CorvantaMain(argc, argv, ModelK730);
+    return corvanta::app::Main(argc, argv, corvanta::Model::K730);
 #else
-    return CorvantaMain(argc, argv, ModelXR7);
+    return corvanta::app::Main(argc, argv, corvanta::Model::XR7);
 #endif
 }

@@ -1,73 +1,72 @@
-#include "planner/dump.h"
-
+// Console dumps of one block and of the planner's state.
 #include <cstdio>
 
-#include "fwShare/debug.h"
-#include "planner/vector.h"
-#include "setup/speeds.h"
+#include "planner/planner_layer.h"
 
-static void Field(const char* name, int32_t value) {
+namespace corvanta {
+
+void PlannerLayer::DumpField(const char* name, int32_t value) {
     char text[48];
     std::snprintf(text, sizeof text, "%d", value);
     Con("%-20s = %s\n\r", name, text);
 }
 
 // A fixed-point field: the value, then the unsigned value times its scale.
-static void Scaled(const char* name, int32_t value, double scale) {
+void PlannerLayer::DumpScaled(const char* name, int32_t value, double scale) {
     char text[80];
     std::snprintf(text, sizeof text, "%d(%.2f)", value, static_cast<double>(static_cast<uint32_t>(value)) * scale);
     Con("%-20s = %s\n\r", name, text);
 }
 
-static void DumpAs(const VdbData* b, uint8_t kind) {
+void PlannerLayer::DumpAs(const VdbData* b, uint8_t kind) {
     char suffix[16] = "==";
     if (kind == VECTOR) std::snprintf(suffix, sizeof suffix, "%d ", b->octant);
-    Con("==== VdbData %-8s %s==================\n\r", kind < 14 ? VdbKindTraceNames[kind] : "", suffix);
+    Con("==== VdbData %-8s %s==================\n\r", kind < VDB_KIND_COUNT ? VdbKindTraceNames[kind] : "", suffix);
     if (kind != VECTOR) return;
     const VectData& v = b->vect;
     const double q16 = 1.0 / 65536.0, q9 = 1.0 / 512.0, q23 = 1.0 / 8388608.0;
     auto i32 = [](uint32_t u) { return static_cast<int32_t>(u); };
-    Scaled("slope", v.slope, q16);
-    Field("majrdisth", v.majrdisth);
-    Field("majrfract", i32(v.majrfract));
-    Field("minrdisth", v.minrdisth);
-    Field("minrfract", i32(v.minrfract));
-    Field("acclcount", v.acclcount);
-    Field("currvel", v.currvel);
-    Scaled("minrdvel", v.minrdvel, q9);
-    Field("minrdvel_fract", i32(v.minrdvel_fract));
-    Scaled("minrvel", v.minrvel, q23);
-    Field("minrvel_fract", i32(v.minrvel_fract));
-    Scaled("majrdvel", v.majrdvel, q9);
-    Scaled("majrvel", v.majrvel, q23);
-    Field("creep", i32(v.creep));
-    Field("angle", v.angle);
-    Field("relativeAngle", v.relativeAngle);
-    Scaled("anglediff", v.anglediff, q16);
-    Field("cnrvel", v.cnrvel);
-    Field("psuedodist", i32(v.psuedodist));
-    Scaled("ddr", i32(v.ddr), q16);
-    Field("high_ddr", i32(v.high_ddr));
-    Field("end_delay", v.end_delay);
-    Field("xcrash", v.xcrash);
-    Field("ycrash", v.ycrash);
-    Field("dx", v.dx);
-    Field("dy", v.dy);
-    Field("acc_index", v.acc_index);
-    Field("smoothCnt", v.smoothCnt);
-    Field("smoothLoop1", v.smoothLoop1);
-    Field("smoothLoop2", v.smoothLoop2);
-    Field("vectIdx", v.vectIdx);
+    DumpScaled("slope", v.slope, q16);
+    DumpField("majrdisth", v.majrdisth);
+    DumpField("majrfract", i32(v.majrfract));
+    DumpField("minrdisth", v.minrdisth);
+    DumpField("minrfract", i32(v.minrfract));
+    DumpField("acclcount", v.acclcount);
+    DumpField("currvel", v.currvel);
+    DumpScaled("minrdvel", v.minrdvel, q9);
+    DumpField("minrdvel_fract", i32(v.minrdvel_fract));
+    DumpScaled("minrvel", v.minrvel, q23);
+    DumpField("minrvel_fract", i32(v.minrvel_fract));
+    DumpScaled("majrdvel", v.majrdvel, q9);
+    DumpScaled("majrvel", v.majrvel, q23);
+    DumpField("creep", i32(v.creep));
+    DumpField("angle", v.angle);
+    DumpField("relativeAngle", v.relativeAngle);
+    DumpScaled("anglediff", v.anglediff, q16);
+    DumpField("cnrvel", v.cnrvel);
+    DumpField("psuedodist", i32(v.psuedodist));
+    DumpScaled("ddr", i32(v.ddr), q16);
+    DumpField("high_ddr", i32(v.high_ddr));
+    DumpField("end_delay", v.end_delay);
+    DumpField("xcrash", v.xcrash);
+    DumpField("ycrash", v.ycrash);
+    DumpField("dx", v.dx);
+    DumpField("dy", v.dy);
+    DumpField("acc_index", v.acc_index);
+    DumpField("smoothCnt", v.smoothCnt);
+    DumpField("smoothLoop1", v.smoothLoop1);
+    DumpField("smoothLoop2", v.smoothLoop2);
+    DumpField("vectIdx", v.vectIdx);
 }
 
-void VdbDump(const VdbData* b) { DumpAs(b, b->kind); }
-void VdbDumpPlanned(const VdbData* b) { DumpAs(b, VdbCmdKind(b)); }
+void PlannerLayer::VdbDump(const VdbData* b) { DumpAs(b, b->kind); }
+void PlannerLayer::VdbDumpPlanned(const VdbData* b) { DumpAs(b, VdbCmdKind(b)); }
 
-void PlannerDump() {
+void PlannerLayer::PlannerDump() {
     static const char* const rule = "========================================\n\r";
-    auto d = [](const char* label, int32_t v) { Con("%-25s = %d\n\r", label, v); };
-    auto u = [](const char* label, uint32_t v) { Con("%-25s = %u\n\r", label, v); };
-    auto p = [](const char* label, const void* ptr) { Con("%-25s = 0x%08x\n\r", label, PtrBits(ptr)); };
+    auto d = [this](const char* label, int32_t v) { Con("%-25s = %d\n\r", label, v); };
+    auto u = [this](const char* label, uint32_t v) { Con("%-25s = %u\n\r", label, v); };
+    auto p = [this](const char* label, const void* ptr) { Con("%-25s = 0x%08x\n\r", label, PtrBits(ptr)); };
     Con("%s", rule);
     d("pbdAxiaVel", pbdAxiaVel);
     d("pbdAccel", pbdAccel);
@@ -97,3 +96,5 @@ void PlannerDump() {
     p("VelAccelPool", VelAccelPool);
     Con("%s", rule);
 }
+
+}  // namespace corvanta

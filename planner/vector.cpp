@@ -1,46 +1,23 @@
-#include "planner/vector.h"
-
 #include <cstdlib>
 
-#include "driver/jobtime.h"
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "fwShare/fixpt.h"
-#include "fwShare/servo/octant.h"
-#include "planner/dump.h"
-#include "setup/machine.h"
-#include "setup/varreso.h"
+#include "base/fixpt.h"
+#include "planner/planner_layer.h"
 
-const VelAccelRec* pVelAccelPointer;
-int32_t pbdAxiaVel, pbdAccel, diag_vel;
-uint32_t pbdSps;
-int32_t LowSpeed;
-int32_t lowspeedflag, CI_Flag;
-uint8_t PlannerDumpFlags;
-bool PuBandTrace;
+namespace corvanta {
 
-void ResetVectorState() {
-    pVelAccelPointer = nullptr;
-    pbdAxiaVel = pbdAccel = diag_vel = 0;
-    pbdSps = 0;
-    LowSpeed = lowspeedflag = CI_Flag = 0;
-    PlannerDumpFlags = 0;
-    PuBandTrace = false;
-}
-
-const int16_t OctantBaseAngle[8] = {0, -90, -180, 90, -360, 270, 180, -270};
+const int16_t OctantBaseAngle[OCTANT_COUNT] = {0, -90, -180, 90, -360, 270, 180, -270};
 
 const uint8_t AtanTable[64] = {0,  1,  2,  3,  4,  4,  5,  6,  7,  8,  9,  10, 11, 11, 12, 13,
                                14, 15, 16, 17, 17, 18, 19, 20, 21, 21, 22, 23, 24, 24, 25, 26,
                                27, 27, 28, 29, 29, 30, 31, 31, 32, 33, 33, 34, 35, 35, 36, 36,
                                37, 37, 38, 39, 39, 40, 40, 41, 41, 42, 42, 43, 43, 44, 44, 45};
 
-const int32_t CosTable[46] = {65536, 65526, 65496, 65446, 65376, 65286, 65176, 65047, 64898, 64729, 64540, 64331,
+const int32_t CosTable[CORNER_DEGREES] = {65536, 65526, 65496, 65446, 65376, 65286, 65176, 65047, 64898, 64729, 64540, 64331,
                               64103, 63856, 63589, 63302, 62997, 62672, 62328, 61965, 61583, 61183, 60763, 60326,
                               59870, 59395, 58903, 58393, 57864, 57319, 56755, 56175, 55577, 54963, 54331, 53683,
                               53019, 52339, 51643, 50931, 50203, 49460, 48702, 47930, 47142, 46340};
 
-const uint16_t CornerFactor[46] = {65535, 65002, 63884, 62000, 56497, 46476, 40872, 35020, 30628, 27211, 24483, 22245,
+const uint16_t CornerFactor[CORNER_DEGREES] = {65535, 65002, 63884, 62000, 56497, 46476, 40872, 35020, 30628, 27211, 24483, 22245,
                                    20379, 18798, 17442, 16267, 15241, 14329, 13520, 12798, 12144, 11555, 11016, 10522,
                                    10073, 9659,  9275,  8918,  8588,  8280,  7987,  7721,  7463,  7227,  7003,  6790,
                                    6589,  6399,  6216,  6042,  5418,  4521,  2934,  1716,  697,   0};
@@ -59,7 +36,7 @@ int32_t FixMulDiv(int32_t a, int32_t b, int32_t c) {
     return negative ? -static_cast<int32_t>(mag) : static_cast<int32_t>(mag);
 }
 
-int32_t MoveLengthMm(int32_t dx, int32_t dy) {
+int32_t PlannerLayer::MoveLengthMm(int32_t dx, int32_t dy) const {
     const int32_t sum = add_wrap(abs_wrap(dx), abs_wrap(dy));
     return static_cast<int32_t>(static_cast<double>(sum) / (ResoCurrent.PbdReso.Y / 25.4));
 }
@@ -69,7 +46,7 @@ static int32_t BandValue(int32_t loV, int32_t hiV, int32_t L, int32_t lo, int32_
     return add_wrap(loV, trunc_div(mul_wrap(sub_wrap(hiV, loV), sub_wrap(L, lo)), sub_wrap(hi, lo)));
 }
 
-void PenUpRescale(int32_t dx, int32_t dy, int32_t L) {
+void PlannerLayer::PenUpRescale(int32_t dx, int32_t dy, int32_t L) {
     const int kind = (dx != 0 && dy != 0) ? 0 : (dx != 0 ? 1 : 2);
     const PenUpBandRow& row = PenUpBands[kind];
     static const char* const kindNames[3] = {"\n\r PU-DxDy", "\n\r PU-OnlyDx", "\n\r PU-OnlyDy"};
@@ -105,7 +82,7 @@ void PenUpRescale(int32_t dx, int32_t dy, int32_t L) {
     pbdSps = pbdSps * static_cast<uint32_t>(V) / 40u;
 }
 
-void srvo_on_ve(int32_t dx, int32_t dy) {
+void PlannerLayer::srvo_on_ve(int32_t dx, int32_t dy) {
     const int32_t L = MoveLengthMm(dx, dy);
     if (DbgOn(PbdFun)) Trace("srvo_on_ve(%d,%d,%d,%d)\n\r", dx, dy, 0, 0);
     if (DbgOn(SvoVdbCmd)) Con("    srvo_on_ve(%d,%d,%d,%d);\n\r", dx, dy, 0, 0);
@@ -128,43 +105,34 @@ void srvo_on_ve(int32_t dx, int32_t dy) {
 
 namespace {
 
-constexpr uint32_t SMOOTH_LIMIT = 0x190000;   // 25 degrees in 16.16
+constexpr uint32_t SMOOTH_LIMIT = 0x190000;   // 25 degrees in 16.16: larger changes are not smoothed
 constexpr int LOOK_BACK_MAX = 13;             // blocks the look-back passes may visit
-
-// Acceleration from creep over the successor, as the corner pass simulates it:
-// n = acceleration steps that fit, pd = distance covered in 1/256 servo units.
-struct CornerSim {
-    uint32_t n, pd;
-};
-CornerSim SimulateCorner(const VectData& succ, uint16_t H) {
-    const uint32_t K = static_cast<uint32_t>(succ.majrdvel.load());
-    const uint32_t Ld = static_cast<uint32_t>(succ.majrdisth.load());
-    const uint32_t target = succ.psuedodist + static_cast<uint32_t>(succ.majrdisth.load());
-    uint32_t pd = static_cast<uint32_t>(64 - CREEP_VELOCITY) << 8;
-    uint32_t vel = static_cast<uint32_t>(CREEP_VELOCITY) << 23;
-    uint32_t n = 0;
-    if ((pd >> 8) < target) {
-        for (;;) {
-            if (n > H) break;
-            if ((vel >> 23) >= Ld) break;
-            pd += vel >> 15;
-            n += 1;
-            vel += K;
-            if ((pd >> 8) >= target) break;
-        }
-    }
-    if (n > 0) n -= 1;
-    pd -= (vel - K) >> 15;
-    return {n, pd};
-}
 
 }  // namespace
 
-void _delta_move(int32_t dx, int32_t dy, VdbData* b) {
+CornerSim SimulateCorner(uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creep) {
+    uint32_t pd = (DDR_START_UNITS - static_cast<uint32_t>(creep)) << PD_FRACT_BITS;
+    uint32_t vel = static_cast<uint32_t>(creep) << FPF_Vel_ShiftI;
+    uint32_t n = 0;
+    if ((pd >> PD_FRACT_BITS) < target) {
+        for (;;) {
+            if (n > H) break;
+            if ((vel >> FPF_Vel_ShiftI) >= Ld) break;
+            pd += vel >> VEL_TO_PD_SHIFT;
+            n += 1;
+            vel += K;
+            if ((pd >> PD_FRACT_BITS) >= target) break;
+        }
+    }
+    if (n > 0) n -= 1;
+    pd -= (vel - K) >> VEL_TO_PD_SHIFT;
+    return {n, pd};
+}
+
+void PlannerLayer::_delta_move(int32_t dx, int32_t dy, VdbData* b) {
     VectCnt = add_wrap(VectCnt, 1);
     if (DbgOn(DeltaMove)) Trace("_delta_move(%7d,%7d,%08x,%d) %s\n\r", dx, dy, PtrBits(b), 0, "");
     VectData& v = b->vect;
-    VdbData* p = b->prev;
     if (b->blockIdx < VDB_RING_SIZE) VdbRecordClass[b->blockIdx] = pbdVelType;
     v.dx = dx;
     v.dy = dy;
@@ -172,94 +140,114 @@ void _delta_move(int32_t dx, int32_t dy, VdbData* b) {
     v.smoothLoop1 = 0;
     v.smoothCnt = 0;
 
-    // Axes and octant.
-    const int32_t ax = abs_wrap(dx), ay = abs_wrap(dy);
-    const uint8_t oct = static_cast<uint8_t>((dx < 0 ? 2 : 0) + (dy < 0 ? 4 : 0) + (ax < ay ? 1 : 0));
-    int32_t major, minor;
-    if (ax >= ay) {
-        major = mul_wrap(ax, VARRESO_PbdToSvoX);
-        minor = mul_wrap(ay, VARRESO_PbdToSvoY);
+    VectGeometry g = PlanGeometry(dx, dy, b);
+    PlanStartVelocities(v);
+    PlanSlope(g, v, dx, dy);
+    PlanMinorAxis(g, v);
+    PlanTargetVelocity(g, v);
+    PlanProfileStart(v, b);
+    int32_t shown = 361;
+    const int32_t rel = LinkToPrevious(b, shown);
+    SmoothAngles(b, rel, shown);
+    CornerPass(b);
+}
+
+// Axes, octant and the distances in servo units.
+VectGeometry PlannerLayer::PlanGeometry(int32_t dx, int32_t dy, VdbData* b) {
+    VectData& v = b->vect;
+    VectGeometry g{};
+    g.ax = abs_wrap(dx);
+    g.ay = abs_wrap(dy);
+    g.octant = static_cast<uint8_t>((dx < 0 ? 2 : 0) + (dy < 0 ? 4 : 0) + (g.ax < g.ay ? 1 : 0));
+    if (g.ax >= g.ay) {
+        g.major = mul_wrap(g.ax, VARRESO_PbdToSvoX);
+        g.minor = mul_wrap(g.ay, VARRESO_PbdToSvoY);
     } else {
-        major = mul_wrap(ay, VARRESO_PbdToSvoX);
-        minor = mul_wrap(ax, VARRESO_PbdToSvoY);
+        g.major = mul_wrap(g.ay, VARRESO_PbdToSvoX);
+        g.minor = mul_wrap(g.ax, VARRESO_PbdToSvoY);
     }
-    b->octant = oct;
-    b->octFunc = OctFuncTable[oct];
-    v.majrdisth = major;
+    b->octant = g.octant;
+    v.majrdisth = g.major;
     v.majrfract = 0;
-    v.minrdisth = minor;
+    v.minrdisth = g.minor;
     v.minrfract = 0;
     v.anglediff = 0;
-    if (major < 0) {
+    if (g.major < 0) {
         Con("vect->majrdisth < 0\n");
-        Con("xdelta(%d)ydelta(%d)\n", ax, ay);
+        Con("xdelta(%d)ydelta(%d)\n", g.ax, g.ay);
         Con("VARRESO_PbdToSvoX(%d)VARRESO_PbdToSvoY(%d)\n", VARRESO_PbdToSvoX, VARRESO_PbdToSvoY);
     }
+    return g;
+}
 
-    // Start velocities.
+void PlannerLayer::PlanStartVelocities(VectData& v) {
     if (pbdAxiaVel != 0) {
-        v.majrvel = shl_wrap(CREEP_VELOCITY, 23);
-        v.creep = static_cast<uint32_t>(CREEP_VELOCITY) << 4;
+        v.majrvel = shl_wrap(CREEP_VELOCITY, FPF_Vel_ShiftI);
+        v.creep = static_cast<uint32_t>(CREEP_VELOCITY) << CREEP_FRACT_BITS;
     } else {
         v.majrvel = LowSpeed;
         v.creep = 1;
     }
-    v.majrdvel = shl_wrap(pbdAccel, 9);
+    v.majrdvel = shl_wrap(pbdAccel, ACCEL_TO_VEL_SHIFT);
+}
 
-    // Slope and in-octant angle.
-    uint32_t M = static_cast<uint32_t>(major), m = static_cast<uint32_t>(minor);
-    while (M > 0xFFFF) {
-        M >>= 1;
-        m >>= 1;
+// Slope and in-octant angle, from the distances scaled down to 16 bits.
+void PlannerLayer::PlanSlope(VectGeometry& g, VectData& v, int32_t dx, int32_t dy) {
+    g.M = static_cast<uint32_t>(g.major);
+    g.m = static_cast<uint32_t>(g.minor);
+    while (g.M > 0xFFFF) {
+        g.M >>= 1;
+        g.m >>= 1;
     }
-    uint32_t s = 0;
-    int theta;
-    if (M == m) {
+    g.s = 0;
+    if (g.diagonal()) {
         v.slope = 0xFFFF;
-        theta = 45;
-    } else {
-        if (M == 0)
-            JobFail("MoveRangeError",
-                    "MoveRangeError: record %u \"%s\": the move (%d, %d) plotbed units has a major distance that "
-                    "wraps to 0 servo units",
-                    CurRecordNo, CurRecordText, dx, dy);
-        s = ((m << 16) / M) & 0xFFFFu;
-        v.slope = static_cast<uint16_t>(s);
-        theta = AtanTable[s >> 10];
+        g.theta = 45;
+        return;
     }
+    if (g.M == 0)
+        JobFail("MoveRangeError",
+                "MoveRangeError: record %u \"%s\": the move (%d, %d) plotbed units has a major distance that "
+                "wraps to 0 servo units",
+                CurRecordNo, CurRecordText, dx, dy);
+    g.s = ((g.m << SLOPE_BITS) / g.M) & 0xFFFFu;
+    v.slope = static_cast<uint16_t>(g.s);
+    g.theta = AtanTable[g.s >> 10];
+}
 
-    // Minor axis.
-    const uint32_t minrdvelSlope = (s * static_cast<uint32_t>(pbdAccel)) >> 7;
+void PlannerLayer::PlanMinorAxis(const VectGeometry& g, VectData& v) {
+    const uint32_t minrdvelSlope = (g.s * static_cast<uint32_t>(pbdAccel)) >> SLOPE_ACCEL_TO_VEL_SHIFT;
     if (pbdAxiaVel != 0) {
-        if (M == m) {
+        if (g.diagonal()) {
             v.minrdvel = v.majrdvel.load();
-            v.minrvel = shl_wrap(CREEP_VELOCITY, 23);
+            v.minrvel = shl_wrap(CREEP_VELOCITY, FPF_Vel_ShiftI);
         } else {
-            v.minrvel = shl_wrap(mul_wrap(static_cast<int32_t>(s), CREEP_VELOCITY), 7);
+            v.minrvel = shl_wrap(mul_wrap(static_cast<int32_t>(g.s), CREEP_VELOCITY), SLOPE_UNITS_TO_VEL_SHIFT);
             v.minrdvel = static_cast<int32_t>(minrdvelSlope);
         }
-    } else if (M == m) {
+    } else if (g.diagonal()) {
         v.minrdvel = v.majrdvel.load();
         v.majrvel = mul_wrap(mul_wrap(CosTable[45], LowSpeed), 8);
         v.minrvel = v.majrvel.load();
     } else {
-        v.majrvel = mul_wrap(mul_wrap(CosTable[theta], LowSpeed), 8) & ~0xFFFF;
-        v.minrvel = FixMulDiv(v.majrvel, static_cast<int32_t>(s), 65536);
+        v.majrvel = mul_wrap(mul_wrap(CosTable[g.theta], LowSpeed), 8) & ~0xFFFF;
+        v.minrvel = FixMulDiv(v.majrvel, static_cast<int32_t>(g.s), 65536);
         v.minrdvel = static_cast<int32_t>(minrdvelSlope);
     }
+}
 
-    // Direction.
-    const int16_t a = static_cast<int16_t>(OctantBaseAngle[oct] + theta);
+// Direction, and the target (slew) velocity reduced for the direction.
+void PlannerLayer::PlanTargetVelocity(const VectGeometry& g, VectData& v) {
+    const int16_t a = static_cast<int16_t>(OctantBaseAngle[g.octant] + g.theta);
     v.angle = static_cast<uint16_t>(a < 0 ? -a : a);
 
-    // Target velocity.
     uint16_t accl;
     if (pbdAxiaVel == 0) {
         accl = 0;
     } else if (v.slope == 0) {
         accl = static_cast<uint16_t>(pbdAxiaVel);
     } else {
-        const uint32_t c = static_cast<uint32_t>(CosTable[theta]);
+        const uint32_t c = static_cast<uint32_t>(CosTable[g.theta]);
         const uint32_t q = static_cast<uint32_t>(trunc_div(0x800000, v.majrdvel));
         const uint32_t t = ((static_cast<uint32_t>(pbdAxiaVel) * c) >> 16) - ((q * (65536u - c)) >> 16);
         if (t > static_cast<uint32_t>(pbdAxiaVel))
@@ -268,33 +256,45 @@ void _delta_move(int32_t dx, int32_t dy, VdbData* b) {
             accl = static_cast<uint16_t>(t == 0 ? 1 : t);
     }
     v.acclcount = accl;
+}
 
-    // Profile start values and end delay.
+// Profile start values and end delay; the block becomes a VECTOR.
+void PlannerLayer::PlanProfileStart(VectData& v, VdbData* b) {
     v.currvel = 0;
     v.high_ddr = 0;
-    v.ddr = static_cast<uint32_t>(64 - CREEP_VELOCITY) << 16;
+    v.ddr = (DDR_START_UNITS - static_cast<uint32_t>(CREEP_VELOCITY)) << DDR_FRACT_BITS;
     v.cnrvel = 0;
     v.psuedodist = 0;
     v.acc_index = 0;
     v.end_delay = pbdVelType == RASTER_OFFSET_CLASS ? static_cast<uint16_t>(40) : End_Delay_1;
     b->cmd = VECTOR;
+}
 
-    // Link to the previous vector.
-    int32_t rel = 0, shown = 361;
-    if (VdbIsVector(p)) {
-        VectData& pv = p->vect;
-        rel = std::abs(static_cast<int32_t>(v.angle) - static_cast<int32_t>(pv.angle));
-        if (rel > 180) rel = 360 - rel;
-        if (rel == 1 && std::abs(static_cast<int32_t>(pv.slope) - static_cast<int32_t>(v.slope)) < 1000) rel = 0;
-        v.relativeAngle = static_cast<uint16_t>(rel);
-        shown = v.angle;
-        pv.end_delay = (rel >= 60 && pv.majrdisth >= SvoPerMmX / 4) ? End_Delay_2 : End_Delay_3;
-        if (pbdAxiaVel == 0) pv.end_delay = 0;
-        v.anglediff = rel << 16;
-        pv.anglediff = rel << 16;
-    }
+// Link to the previous vector: the change of direction, and the previous
+// vector's end delay.  Returns the relative angle; `shown` gets the angle the
+// smoothing trace prints (361 when there is no previous vector).
+int32_t PlannerLayer::LinkToPrevious(VdbData* b, int32_t& shown) {
+    VectData& v = b->vect;
+    VdbData* p = b->prev;
+    int32_t rel = 0;
+    if (!VdbIsVector(p)) return rel;
+    VectData& pv = p->vect;
+    rel = std::abs(static_cast<int32_t>(v.angle) - static_cast<int32_t>(pv.angle));
+    if (rel > 180) rel = 360 - rel;
+    if (rel == 1 && std::abs(static_cast<int32_t>(pv.slope) - static_cast<int32_t>(v.slope)) < 1000) rel = 0;
+    v.relativeAngle = static_cast<uint16_t>(rel);
+    shown = v.angle;
+    pv.end_delay = (rel >= 60 && pv.majrdisth >= SvoPerMmX / 4) ? End_Delay_2 : End_Delay_3;
+    if (pbdAxiaVel == 0) pv.end_delay = 0;
+    v.anglediff = rel << 16;
+    pv.anglediff = rel << 16;
+    return rel;
+}
 
-    // Angle smoothing of a run of short vectors.
+// Angle smoothing of a run of short vectors.
+void PlannerLayer::SmoothAngles(VdbData* b, int32_t rel, int32_t shown) {
+    VectData& v = b->vect;
+    VdbData* p = b->prev;
     const int32_t shortLimit = 3 * SvoPerMmX;
     int32_t B = p->vect.anglediff;
     const int32_t w = B;
@@ -314,16 +314,21 @@ void _delta_move(int32_t dx, int32_t dy, VdbData* b) {
     v.smoothLoop1 = chg;
     if (DbgOn(AngleSmooth) || DbgOn(TempOff))
         Trace("AngleSmooth prev:%-3d rel:%-3d chg:%-2d %3d=>%d\n\r", shown, rel, chg, w >> 16, B >> 16);
+}
 
-    // Corner pass: raise the exit velocities of the queued vectors.
+// Corner pass: raise the exit velocities of the queued vectors.
+void PlannerLayer::CornerPass(VdbData* b) {
+    VectData& v = b->vect;
+    const int32_t shortLimit = 3 * SvoPerMmX;
     if (pMsDirective->FineCuttingMode == 0) pMsPlotbed->CornerTable = 1;
     VdbData* succ = b;
-    VdbData* cur = p;
+    VdbData* cur = b->prev;
     VdbData* lastRaised = nullptr;
     int32_t i = 0;
     for (;;) {
         VectData& cv = cur->vect;
-        if (!VdbIsVector(cur) || cv.acc_index == 21 || static_cast<uint32_t>(cv.anglediff.load()) > SMOOTH_LIMIT)
+        if (!VdbIsVector(cur) || cv.acc_index == ACC_INDEX_DOUBLED ||
+            static_cast<uint32_t>(cv.anglediff.load()) > SMOOTH_LIMIT)
             break;
         if (succ->vect.majrdisth > shortLimit) {
             cv.cnrvel = 1;
@@ -341,11 +346,14 @@ void _delta_move(int32_t dx, int32_t dy, VdbData* b) {
         const uint16_t J = cv.cnrvel;
         if (H <= J) break;
         if (cv.majrdvel != succ->vect.majrdvel) break;
-        const CornerSim sim = SimulateCorner(succ->vect, H);
+        const VectData& sv = succ->vect;
+        const CornerSim sim =
+            SimulateCorner(static_cast<uint32_t>(sv.majrdvel.load()), static_cast<uint32_t>(sv.majrdisth.load()),
+                           sv.psuedodist + static_cast<uint32_t>(sv.majrdisth.load()), H, CREEP_VELOCITY);
         if (!(sim.n > J)) break;
         cv.smoothCnt += 1;
         cv.cnrvel = static_cast<uint16_t>(sim.n);
-        cv.psuedodist = sim.pd >> 8;
+        cv.psuedodist = sim.pd >> PD_FRACT_BITS;
         lastRaised = cur;
         if (DbgOn(AngleSmooth) || DbgOn(TempOn))
             Trace(" %02d cnrvel:%-3d psuedoDist:%-7d angleDiff:%d\n\r", i, static_cast<int32_t>(sim.n),
@@ -360,3 +368,5 @@ void _delta_move(int32_t dx, int32_t dy, VdbData* b) {
     if (PlannerDumpFlags & 1) PlannerDump();
     if (PlannerDumpFlags & 2) VdbDump(lastRaised ? lastRaised : b);
 }
+
+}  // namespace corvanta

@@ -1,30 +1,17 @@
-// Vector segment planning: one straight move in plotbed units becomes a
-// VECTOR block, with look-back passes over the queued blocks.
-//
-// Units in this file: dx, dy plotbed units; distances in the block servo
-// units; velocities 9.23 servo units/tick; target and corner velocities in
-// acceleration steps; angles whole degrees (anglediff 16.16 degrees).
+// Tables and pure helpers of vector planning.
 #pragma once
 #include <cstdint>
 
-#include "planner/vdb.h"
-#include "setup/speeds.h"
+#include "ring/vdb.h"
 
-extern const VelAccelRec* pVelAccelPointer;   // speed record of the last vector
-extern int32_t pbdAxiaVel;       // slew velocity of the current vector, acceleration steps; 0: constant LowSpeed
-extern int32_t pbdAccel;         // acceleration of the current vector, Q14 servo units/tick^2
-extern int32_t diag_vel;         // diagonal velocity of the current vector, acceleration steps
-extern uint32_t pbdSps;          // speed above creep of the current vector, plotbed units/s
-extern int32_t LowSpeed;         // constant 9.23-scale speed used when pbdAxiaVel is 0
-extern int32_t lowspeedflag;     // carried for the planner dump (0)
-extern int32_t CI_Flag;          // carried for the planner dump (0)
-extern uint8_t PlannerDumpFlags; // bit 0: planner dump, bit 1: dump of the last corner-raised block
-extern bool PuBandTrace;         // pen-up band trace switch (clear; nothing sets it)
+namespace corvanta {
 
-extern const int16_t OctantBaseAngle[8];
-extern const uint8_t AtanTable[64];      // round(atan(i/64)) in degrees
-extern const int32_t CosTable[46];       // cos(d) x 65536, d = 0..45 degrees
-extern const uint16_t CornerFactor[46];  // velocity factor per direction change 0..45 degrees, 0.16
+constexpr int OCTANT_COUNT = 8;
+constexpr int CORNER_DEGREES = 46;                        // table entries for 0..45 degrees
+extern const int16_t OctantBaseAngle[OCTANT_COUNT];
+extern const uint8_t AtanTable[64];                      // round(atan(i/64)) in degrees
+extern const int32_t CosTable[CORNER_DEGREES];           // cos(d) x 65536, d = 0..45 degrees
+extern const uint16_t CornerFactor[CORNER_DEGREES];      // velocity factor per direction change 0..45 degrees, 0.16
 
 // One row of the pen-up distance bands: limits in mm, S in thousandths of
 // 1 g, V in fortieths of the record's speed.
@@ -33,13 +20,31 @@ struct PenUpBandRow {
     int32_t S[5];
     int32_t V[5];
 };
-extern const PenUpBandRow PenUpBands[3];   // 1: both deltas, 2: only dx, 3: only dy
+extern const PenUpBandRow PenUpBands[3];   // 0: both deltas, 1: only dx, 2: only dy
 
+// a x b / c with a 64-bit product, truncated, sign from the operands; 0 when
+// the quotient would not fit in 31 bits.
 int32_t FixMulDiv(int32_t a, int32_t b, int32_t c);
-void srvo_on_ve(int32_t dx, int32_t dy);
-void _delta_move(int32_t dx, int32_t dy, VdbData* b);
-// The pen-up rescaling of the loaded speed record for a move of length L mm.
-void PenUpRescale(int32_t dx, int32_t dy, int32_t L_mm);
-// Move length in whole millimetres: (|dx| + |dy|) / (PbdReso.Y / 25.4), truncated.
-int32_t MoveLengthMm(int32_t dx, int32_t dy);
-void ResetVectorState();
+
+// The geometry of one move as _delta_move derives it.
+struct VectGeometry {
+    int32_t ax, ay;          // |dx|, |dy|, plotbed units
+    uint8_t octant;          // bit0: Y major, bit1: dx < 0, bit2: dy < 0
+    int32_t major, minor;    // distances, servo units
+    uint32_t M, m;           // major and minor scaled down to 16 bits
+    uint32_t s;              // slope minor / major, unsigned 0.16 (0 when M == m)
+    int theta;               // direction within the octant, degrees 0..45
+    bool diagonal() const { return M == m; }
+};
+
+// The corner pass's acceleration from creep over a successor block: n =
+// acceleration steps that fit, pd = distance covered in 1/256 servo units.
+struct CornerSim {
+    uint32_t n, pd;
+};
+// K: the successor's velocity step (9.23 per acceleration step); Ld: its major
+// distance, servo units; target: its psuedodist + major distance; H: the step
+// limit; creep: CREEP_VELOCITY.
+CornerSim SimulateCorner(uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creep);
+
+}  // namespace corvanta

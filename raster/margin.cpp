@@ -1,12 +1,9 @@
-#include "raster/margin.h"
+// Raster margins, run-up distance, stroke length, line-step tables, raster
+// speeds and the plotbed-to-PCL conversion.
+#include "base/fixpt.h"
+#include "raster/raster_layer.h"
 
-#include "fwShare/debug.h"
-#include "fwShare/fixpt.h"
-#include "planner/vdb.h"
-#include "setup/machine.h"
-#include "setup/speeds.h"
-#include "setup/varreso.h"
-
+namespace corvanta {
 namespace {
 template <size_t N>
 constexpr std::array<int32_t, N> StepTable(int32_t base, const std::array<int, 8>& longer, size_t nLonger) {
@@ -17,21 +14,9 @@ constexpr std::array<int32_t, N> StepTable(int32_t base, const std::array<int, 8
 }
 }  // namespace
 
-constexpr std::array<int32_t, 304> RasterStep304 = StepTable<304>(10, {37, 75, 113, 151, 189, 227, 265, 303}, 8);
-constexpr std::array<int32_t, 609> RasterStep609 = StepTable<609>(5, {202, 405, 608, 0, 0, 0, 0, 0}, 3);
-const int32_t* RasterStepTable;
-int32_t rasterindicator;
-int32_t RasterIndicatorY;
-int32_t RasterStepEven[3];
-
-void ResetMarginState() {
-    RasterStepTable = nullptr;
-    rasterindicator = 0;
-    RasterIndicatorY = 0;
-    RasterStepEven[0] = RasterStepEven[1] = RasterStepEven[2] = 0;
-}
-
-void HandleRasterMargin() {
+constexpr std::array<int32_t, RASTER_STEP_TABLE_304> RasterStep304 = StepTable<RASTER_STEP_TABLE_304>(10, {37, 75, 113, 151, 189, 227, 265, 303}, 8);
+constexpr std::array<int32_t, RASTER_STEP_TABLE_609> RasterStep609 = StepTable<RASTER_STEP_TABLE_609>(5, {202, 405, 608, 0, 0, 0, 0, 0}, 3);
+void RasterLayer::HandleRasterMargin() {
     const MachParamRec& m = CurrentRomParam.MachParam;
     const CurrentFileRec& cf = *ptCurrentFile;
     const int32_t reso = m.Resolution.X;
@@ -56,7 +41,7 @@ void HandleRasterMargin() {
               off, width);
 }
 
-uint16_t CalAccelDistance() {
+uint16_t RasterLayer::CalAccelDistance() {
     const MachParamRec& m = CurrentRomParam.MachParam;
     const uint32_t pbd = static_cast<uint32_t>(ResoCurrent.PbdReso.X);
     const uint32_t maxIPS = udiv(static_cast<uint32_t>(m.MaxVelocity.X), pbd);
@@ -72,7 +57,7 @@ uint16_t CalAccelDistance() {
     return result;
 }
 
-void HandleRasterMoving() {
+void RasterLayer::HandleRasterMoving() {
     CurrentFileRec& cf = *ptCurrentFile;
     const MachParamRec& m = CurrentRomParam.MachParam;
     if (DbgOn(TempOff)) Trace("Handle Raster Moving()\n\r");
@@ -121,7 +106,7 @@ void HandleRasterMoving() {
               accX, accY);
 }
 
-void SetRasterDistance(int32_t x, int32_t y, int32_t unit) {
+void RasterLayer::SetRasterDistance(int32_t x, int32_t y, int32_t unit) {
     RasterDistanceX = x;
     const int32_t P = ResoCurrent.PbdReso.Y;
     const int32_t cur_point = trunc_div(mul_wrap(trunc_mod(y, P), unit), P);
@@ -132,19 +117,19 @@ void SetRasterDistance(int32_t x, int32_t y, int32_t unit) {
         RasterStepTable = RasterStepEven;
         RasterIndicatorY = 0;
         rasterindicator = 3;
-    } else if (unit == 304) {
+    } else if (unit == RASTER_STEP_TABLE_304) {
         RasterStepTable = RasterStep304.data();
-        rasterindicator = 304;
-    } else if (unit == 609) {
+        rasterindicator = RASTER_STEP_TABLE_304;
+    } else if (unit == RASTER_STEP_TABLE_609) {
         RasterStepTable = RasterStep609.data();
-        rasterindicator = 609;
+        rasterindicator = RASTER_STEP_TABLE_609;
     }
     if (DbgOn(TempOff))
         Trace("pos=%d, unit=%d, cur_point=%d, RasterIndicatorY=%d, rasterindicator=%d\n\r", y, unit, cur_point,
               RasterIndicatorY, rasterindicator);
 }
 
-void lsr_TransPlotbedtoPCL(int32_t dpi, int32_t unit, PclPosRec rec) {
+void RasterLayer::lsr_TransPlotbedtoPCL(int32_t dpi, int32_t unit, PclPosRec rec) {
     PclAbsX = trunc_div(mul_wrap(rec.x, dpi), ResoCurrent.PbdReso.X);
     PclAbsY = trunc_div(mul_wrap(rec.y, unit), ResoCurrent.PbdReso.Y);
     if (DbgOn(TempOff))
@@ -152,7 +137,7 @@ void lsr_TransPlotbedtoPCL(int32_t dpi, int32_t unit, PclPosRec rec) {
               PclAbsY);
 }
 
-void HandleHpglToPclPosition() {
+void RasterLayer::HandleHpglToPclPosition() {
     if (DbgOn(TempOff)) Trace("HandleHpglToPclPosition()\n\r");
     WaitServoIdle();
     const MachParamRec& m = CurrentRomParam.MachParam;
@@ -160,3 +145,5 @@ void HandleHpglToPclPosition() {
     PclPosY = sub_wrap(m.InitDistance.Y, positiony);
     lsr_TransPlotbedtoPCL(ptCurrentFile->RasterDPI, ptCurrentFile->RasterUnit, {PclPosX, PclPosY, x_mrg, y_mrg});
 }
+
+}  // namespace corvanta

@@ -1,39 +1,12 @@
-#include "raster/raster.h"
+#include "base/fixpt.h"
+#include "raster/raster_layer.h"
 
-#include "driver/interp.h"
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "fwShare/fixpt.h"
-#include "fwShare/servo/isr.h"
-#include "planner/pen.h"
-#include "planner/vdb.h"
-#include "planner/vector.h"
-#include "raster/margin.h"
-#include "setup/machine.h"
-#include "setup/speeds.h"
-#include "setup/varreso.h"
-
-int32_t PclPosX, PclPosY;
-int32_t x_mrg, y_mrg;
-int32_t PclAbsX, PclAbsY;
-int32_t RasterDistanceX, RasterAccelDist;
-int32_t MarginL, MarginR, MarginMid;
-uint8_t RasterDir;
+namespace corvanta {
 
 // X beyond which the carriage reaches an image start in two moves (Y, then X).
 constexpr int32_t DIAGONAL_START_MAX_X = 77216;
 
-void ResetRasterState() {
-    PclPosX = PclPosY = 0;
-    x_mrg = y_mrg = 0;
-    PclAbsX = PclAbsY = 0;
-    RasterDistanceX = RasterAccelDist = 0;
-    MarginL = MarginR = MarginMid = 0;
-    RasterDir = 0;
-    ResetMarginState();
-}
-
-void HandleStartRasterGraphics() {
+void RasterLayer::HandleStartRasterGraphics() {
     CurrentFileRec& cf = *ptCurrentFile;
     const uint32_t t0 = IsrTick;
     const int32_t dpi = cf.RasterDPI, unit = cf.RasterUnit;
@@ -81,11 +54,11 @@ void HandleStartRasterGraphics() {
     if (DbgOn(RasterProc) || DbgOn(TempOff)) {
         const uint32_t t1 = IsrTick;
         Trace("HandleStartRasterGraphics(Leave) PCL(%05d,%05d) tick:%d %d\n\r", PclPosX, PclPosY,
-              static_cast<int32_t>(t1), static_cast<int32_t>(t1 - t0));
+              static_cast<int32_t>(t1), static_cast<int32_t>(ticks_between(t0, t1)));
     }
 }
 
-void HandleCarriagePosition(PclPosRec rec) {
+void RasterLayer::HandleCarriagePosition(PclPosRec rec) {
     const MachParamRec& m = CurrentRomParam.MachParam;
     const CurrentFileRec& cf = *ptCurrentFile;
     const int32_t span = sub_wrap(m.MaxDistance.X, m.TableSize.X);
@@ -133,7 +106,7 @@ void HandleCarriagePosition(PclPosRec rec) {
     }
 }
 
-void HandleRasterLineOut() {
+void RasterLayer::HandleRasterLineOut() {
     const CurrentFileRec& cf = *ptCurrentFile;
     if (RasterStepTable == nullptr || rasterindicator <= 0)
         JobFail("RasterParamError",
@@ -167,7 +140,7 @@ void HandleRasterLineOut() {
     WaitServoIdle();
 }
 
-void HandleEndRasterGraphics() {
+void RasterLayer::HandleEndRasterGraphics() {
     CurrentFileRec& cf = *ptCurrentFile;
     const uint32_t t0 = IsrTick;
     if (cf.ImageHeight != 0 && cf.RasterUnit == 0)
@@ -186,13 +159,13 @@ void HandleEndRasterGraphics() {
     if (DbgOn(RasterProc) || DbgOn(TempOff)) {
         const uint32_t t1 = IsrTick;
         Trace("HandleEndRasterGraphics(Leave) PCL(%05d,%05d) tick:%d %d\n\r", PclPosX, PclPosY,
-              static_cast<int32_t>(t1), static_cast<int32_t>(t1 - t0));
+              static_cast<int32_t>(t1), static_cast<int32_t>(ticks_between(t0, t1)));
     }
 }
 
-void HandleToHpglMode() {
+void RasterLayer::HandleToHpglMode() {
     const MachParamRec& m = CurrentRomParam.MachParam;
-    LanguageMode = 1;
+    LanguageMode = LANGUAGE_HPGL;
     WaitServoIdle();
     WaitServoIdle();
     const int32_t cx = sub_wrap(positionx, m.InitDistance.X);
@@ -201,3 +174,5 @@ void HandleToHpglMode() {
     srvo_on_ve(sub_wrap(PclPosX, cx), sub_wrap(cy, PclPosY));
     HandleStartVectorCutting();
 }
+
+}  // namespace corvanta

@@ -1,8 +1,9 @@
-// Raster images: placement, carriage moves, strokes and line steps, and the
-// switch back to vector work.  Positions are plotbed units measured from the
-// PCL origin (InitDistance), PCL Y growing toward smaller plotbed Y.
+// Raster image types and tables.
 #pragma once
+#include <array>
 #include <cstdint>
+
+namespace corvanta {
 
 // The four-field position record passed by value.
 struct PclPosRec {
@@ -10,17 +11,13 @@ struct PclPosRec {
     int32_t x_mrg, y_mrg;   // image origin, plotbed units
 };
 
-extern int32_t PclPosX, PclPosY;      // PCL cursor, plotbed units
-extern int32_t x_mrg, y_mrg;          // left and top edge of the current image, plotbed units
-extern int32_t PclAbsX, PclAbsY;      // PCL cursor: X in dots of RasterDPI, Y in rows of RasterUnit
-extern int32_t RasterDistanceX;       // stroke length along X, plotbed units
-extern int32_t RasterAccelDist;       // run-up before and after the image, plotbed units
-extern int32_t MarginL, MarginR, MarginMid;   // engraving limits (units of Resolution.X) and image middle X
-extern uint8_t RasterDir;             // next stroke: 0 forward (+X), 1 backward
+constexpr int32_t RASTER_STEP_TABLE_304 = 304;
+constexpr int32_t RASTER_STEP_TABLE_609 = 609;
+extern const std::array<int32_t, RASTER_STEP_TABLE_304> RasterStep304;   // 10, every 38th entry 11: sums to 3048
+extern const std::array<int32_t, RASTER_STEP_TABLE_609> RasterStep609;   // 5, entries 202, 405, 608 are 6: sums to 3048
 
-void HandleStartRasterGraphics();
-void HandleCarriagePosition(PclPosRec rec);
-void HandleRasterLineOut();
-void HandleEndRasterGraphics();
-void HandleToHpglMode();
-void ResetRasterState();
+// The interpreter's language mode.
+constexpr uint8_t LANGUAGE_HPGL = 1;
+constexpr uint8_t LANGUAGE_PCL = 2;
+
+}  // namespace corvanta

@@ -6,6 +6,8 @@
 #pragma once
 #include <cstdint>
 
+namespace corvanta {
+
 struct XY32 {
     int32_t X, Y;
 };
@@ -35,7 +37,10 @@ struct MachParamRec {
 struct RomParamRec {
     MachParamRec MachParam;
 };
-extern RomParamRec CurrentRomParam;
+
+// Pens 0..16: pen 0 plus the sixteen pens of the speed table.
+constexpr int PEN_COUNT = 17;
+constexpr uint8_t PEN_MAX = PEN_COUNT - 1;
 
 // The current job's settings, written by the command interpreter.
 struct CurrentFileRec {
@@ -57,19 +62,16 @@ struct CurrentFileRec {
     uint8_t RasterAccelY;          // tenths of 1 g; 0 becomes 50 at raster start
     uint16_t RasterFiringType;     // 0: both directions, else forward only
     uint8_t RasterBandingFree;     // PCL rows per raster line
-    uint16_t VectorSpeed[17];      // per pen, thousandths of MaxVelocity.Y
-    int16_t VectorAccel[17];       // per pen, pen-down acceleration in thousandths of 1 g
+    uint16_t VectorSpeed[PEN_COUNT];      // per pen, thousandths of MaxVelocity.Y
+    int16_t VectorAccel[PEN_COUNT];       // per pen, pen-down acceleration in thousandths of 1 g
 };
-extern CurrentFileRec* const ptCurrentFile;
 
 struct LaserVectorParamRec {
-    uint8_t VectorAccel[17];       // acceleration level 1..3 per pen
+    uint8_t VectorAccel[PEN_COUNT];       // acceleration level 1..3 per pen
 };
 struct LaserRasterParamRec {
     int32_t RasterMargin[5];       // not read
 };
-extern LaserVectorParamRec* const pLaserVectorParam;
-extern LaserRasterParamRec* const pLaserRasterParam;
 
 struct MsDirectiveRec {
     uint8_t FineCuttingMode;
@@ -80,32 +82,17 @@ struct MsDirectiveRec {
 struct MsPlotbedRec {
     uint8_t CornerTable;           // corner mode; set to 1 by every vector
 };
-extern MsDirectiveRec* const pMsDirective;
-extern MsPlotbedRec* const pMsPlotbed;
 
 struct PosLimit {
     int32_t x, y;
 };
-extern PosLimit hard_min, hard_max;    // position limits, plotbed units; 0, never changed
 
-extern int16_t VectorAccelLevels[4];   // thousandths of 1 g per level 1..3
-extern int16_t HwScaleFactorX, HwScaleFactorY;   // Q12 (10923, 5461)
-extern int32_t EncOffsetX, EncOffsetY;           // encoder counts at servo position 0
-extern int32_t RasterMarginEngrave, RasterMarginNormal;   // plotbed units (1440, 600)
-extern int32_t UsePseudoDist;                    // 1 for the whole run
 
 // The model variant: the status file's tag and the third acceleration level.
 struct ModelVariant {
     const char* tag;         // "XR7" or "K730"
     int16_t accelLevel3;     // 30 or 60
 };
-extern ModelVariant CorvantaModel;
 extern const ModelVariant ModelXR7, ModelK730;
 
-void InitMachine();
-void servo_init(int mode, int16_t gainX, int16_t gainY);
-void servo_off();
-void InitLaserParamDefaults();
-void InitVectorParams();
-void InitPlotbedSpeeds();
-void ResetMachineState();    // process-start values of this module's globals
+}  // namespace corvanta

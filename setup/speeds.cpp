@@ -1,39 +1,22 @@
-#include "setup/speeds.h"
-
 #include <cstring>
 
-#include "fwShare/debug.h"
-#include "fwShare/fixpt.h"
-#include "fwShare/servo/isr.h"
-#include "setup/machine.h"
-#include "setup/varreso.h"
+#include "base/fixpt.h"
+#include "setup/setup_layer.h"
 
-VelAccelRec VelAccelPool[8];
-int32_t CREEP_VELOCITY, CREEP_SPEED;
-uint16_t End_Delay_1, End_Delay_2, End_Delay_3;
-int32_t boundary_speed, factor_num, min_corner_vel;
-int32_t PenUpSpeed;
+namespace corvanta {
 
-const char* const SpeedClassNames[8] = {"PEN_DOWN", "PEN_UP", "PEN_UPC", "RASTER_FORWARD",
+const char* const SpeedClassNames[SPEED_CLASS_COUNT] = {"PEN_DOWN", "PEN_UP", "PEN_UPC", "RASTER_FORWARD",
                                         "RASTER_BACKWARD", "RASTER_OFFSET", "RASTER_MOVE", "SERVO_MOVE"};
-
-void ResetSpeedState() {
-    std::memset(VelAccelPool, 0, sizeof VelAccelPool);
-    CREEP_VELOCITY = CREEP_SPEED = 0;
-    End_Delay_1 = End_Delay_2 = End_Delay_3 = 0;
-    boundary_speed = factor_num = min_corner_vel = 0;
-    PenUpSpeed = 0;
-}
 
 // Acceleration steps of a speed above creep: ((speed >> 2) x 839 / accel) >> 3, unsigned.
 static uint32_t AccelSteps(uint32_t speed_pbd_s, uint32_t accel) { return udiv((speed_pbd_s >> 2) * 839u, accel) >> 3; }
 
-void setup_plotbed_speeds(int32_t accel, int32_t k, uint32_t speed) {
-    const char* name = (k >= 0 && k < 8) ? SpeedClassNames[k] : "";
+void SetupLayer::setup_plotbed_speeds(int32_t accel, int32_t k, uint32_t speed) {
+    const char* name = (k >= 0 && k < SPEED_CLASS_COUNT) ? SpeedClassNames[k] : "";
     if (DbgOn(SvoVdbCmd) || DbgOn(SvoSpeed))
         Trace("setup_plotbed_speeds(%-15s,%d,%d);\n\r", name, static_cast<int32_t>(speed), accel);
     Con("setup_plotbed_speeds(%-15s,%d,%d);\n\r", name, static_cast<int32_t>(speed), accel);
-    if (k < 0 || k >= 8) return;
+    if (k < 0 || k >= SPEED_CLASS_COUNT) return;
 
     VelAccelRec& r = VelAccelPool[k];
     r.accel = mul_wrap(accel, k == PEN_DOWN_CLASS ? OneG / 1000 : OneG / 10);
@@ -64,7 +47,7 @@ void setup_plotbed_speeds(int32_t accel, int32_t k, uint32_t speed) {
     if (DbgOn(SvoSpeed)) PrintVelAccel(r);
 }
 
-void PrintVelAccel(const VelAccelRec& r) {
+void SetupLayer::PrintVelAccel(const VelAccelRec& r) {
     Con("  %-10s: %d\n\r", "id", r.id);
     Con("  %-10s: %d\n\r", "diag_vel", r.diag_vel);
     Con("  %-10s: %d\n\r", "axial_vel", r.axial_vel);
@@ -74,7 +57,7 @@ void PrintVelAccel(const VelAccelRec& r) {
     Con("  %-10s: %d\n\r", "ips", r.ips);
 }
 
-void SetVectorMode() {
+void SetupLayer::SetVectorMode() {
     IsrCreepVel = 1;
     CREEP_VELOCITY = 1;
     CREEP_SPEED = 625;
@@ -84,9 +67,9 @@ void SetVectorMode() {
     End_Delay_3 = static_cast<uint16_t>(m.EndDelay3);
 }
 
-void lsrinp_SetVectSpeed() {
+void SetupLayer::lsrinp_SetVectSpeed() {
     uint8_t pen = ptCurrentFile->VectorCurrentPen;
-    if (pen > 16) return;   // refused earlier by the pen selection; never index past the table
+    if (pen > PEN_MAX) return;   // refused earlier by the pen selection; never index past the table
     uint16_t spd = ptCurrentFile->VectorSpeed[pen];
     int16_t acc = ptCurrentFile->VectorAccel[pen];
     int32_t maxY = CurrentRomParam.MachParam.MaxVelocity.Y;
@@ -96,3 +79,5 @@ void lsrinp_SetVectSpeed() {
     setup_plotbed_speeds(3, PEN_UP_CLASS, static_cast<uint32_t>(PenUpSpeed));
     setup_plotbed_speeds(acc, PEN_DOWN_CLASS, v);
 }
+
+}  // namespace corvanta

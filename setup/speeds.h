@@ -7,6 +7,8 @@
 #pragma once
 #include <cstdint>
 
+namespace corvanta {
+
 // Speed classes k = 0..7 (the block kind PEN_DOWN + k).
 enum SpeedClass : int32_t {
     PEN_DOWN_CLASS = 0, PEN_UP_CLASS = 1, PEN_UPC_CLASS = 2, RASTER_FORWARD_CLASS = 3,
@@ -22,20 +24,7 @@ struct VelAccelRec {
     int32_t LowSpeed;   // low-speed record: speed x factor_num / CREEP_SPEED (at least 1); else 0
     int32_t ips;        // never set (0)
 };
-extern VelAccelRec VelAccelPool[8];
+constexpr int SPEED_CLASS_COUNT = 8;
+extern const char* const SpeedClassNames[SPEED_CLASS_COUNT];
 
-extern int32_t CREEP_VELOCITY;    // creep velocity selector: 1 vector mode, 4 raster mode
-extern int32_t CREEP_SPEED;       // plotbed units/s at or below which a record is low-speed (625 / 2500)
-extern uint16_t End_Delay_1, End_Delay_2, End_Delay_3;   // end delays given to vector blocks, ticks
-extern int32_t boundary_speed;    // CREEP_SPEED of the last set-up
-extern int32_t factor_num;        // multiplier of the last set-up: 65 when CREEP_VELOCITY is 4, else 15
-extern int32_t min_corner_vel;    // 30 % of MaxVelocity.Y in acceleration steps of the last set-up record
-extern int32_t PenUpSpeed;        // pen-up travel speed, plotbed units/s (121920 = 40 in/s)
-
-extern const char* const SpeedClassNames[8];
-
-void setup_plotbed_speeds(int32_t accel, int32_t speedClass, uint32_t speed);
-void SetVectorMode();
-void lsrinp_SetVectSpeed();
-void PrintVelAccel(const VelAccelRec& r);
-void ResetSpeedState();
+}  // namespace corvanta

@@ -1,24 +1,10 @@
-#include "setup/varreso.h"
-
 #include <cstdio>
 #include <cstring>
 
-#include "fwShare/debug.h"
-#include "fwShare/fixpt.h"
-#include "setup/machine.h"
-#include "planner/vdb.h"
+#include "base/fixpt.h"
+#include "setup/setup_layer.h"
 
-ResoSet ResoRequested, ResoBase, ResoCurrent;
-int32_t ResoPerMm[15];
-int32_t SvoPerMmX;
-int32_t PbdPerMmX, PbdPerMmY;
-int32_t VARRESO_PbdToSvoX, VARRESO_PbdToSvoY, VARRESO_PbdToSvoZ;
-int32_t HpglToPbdX, HpglToPbdY, HpglToPbdZ;
-int32_t EncToSvoX, EncToSvoY, EncToSvoZ;
-int32_t EncScaleX, EncScaleY, EncScaleZ;
-int32_t OneG;
-float ServoTickPeriod;
-int32_t RasterMoveSpeed;
+namespace corvanta {
 
 int32_t ResoEntry(const ResoSet& s, int k) {
     int32_t v[15];
@@ -26,7 +12,7 @@ int32_t ResoEntry(const ResoSet& s, int k) {
     return v[k];
 }
 
-static void FillSet(ResoSet& s, int32_t svo, int32_t pbd) {
+void SetupLayer::FillSet(ResoSet& s, int32_t svo, int32_t pbd) const {
     s.HwScale = {HwScaleFactorX, HwScaleFactorY, HwScaleFactorX};
     s.SvoReso = {svo, svo, svo};
     s.PbdReso = {pbd, pbd, pbd};
@@ -34,7 +20,7 @@ static void FillSet(ResoSet& s, int32_t svo, int32_t pbd) {
     s.HpglReso = {1016, 1016, 1016};
 }
 
-void varreso_Initial() {
+void SetupLayer::varreso_Initial() {
     if (DbgOn(CorvantaDbg)) Trace("^^ varreso_Initial(%d,%d)\n\r", 3048, 12192);
     ServoTickPeriod = 0.0004f;
     FillSet(ResoRequested, 12192, 3048);
@@ -57,7 +43,7 @@ static int32_t EncScaleOf(int32_t encToSvo) {
     return round_away(268435456.0 / encToSvo);
 }
 
-void varreso_Derive() {
+void SetupLayer::varreso_Derive() {
     for (int k = 0; k < 15; ++k) ResoPerMm[k] = trunc_div(ResoEntry(ResoCurrent, k) * 10, 254);
     SvoPerMmX = ResoPerMm[3];
     PbdPerMmX = ResoPerMm[6];
@@ -84,15 +70,15 @@ void varreso_Derive() {
 
 // --- machine-parameter dump -------------------------------------------------
 
-static void DumpRule() {
+void SetupLayer::DumpRule() {
     for (int i = 0; i < 64; ++i) Con("=");
     Con("\n\r");
 }
-static void DumpLine(const char* label, int32_t v) { Con("    %-51s= %d; \n\r", label, v); }
-static void DumpText(const char* label, const char* text) { Con("    %-51s= %s; \n\r", label, text); }
+void SetupLayer::DumpLine(const char* label, int32_t v) { Con("    %-51s= %d; \n\r", label, v); }
+void SetupLayer::DumpText(const char* label, const char* text) { Con("    %-51s= %s; \n\r", label, text); }
 
 template <class T>
-static void DumpList(const char* label, const T* values, int n) {
+void SetupLayer::DumpList(const char* label, const T* values, int n) {
     char buf[256];
     size_t used = 0;
     buf[0] = '\0';
@@ -105,7 +91,7 @@ static void DumpList(const char* label, const T* values, int n) {
     DumpText(label, buf);
 }
 
-void DumpMachineParams() {
+void SetupLayer::DumpMachineParams() {
     const MachParamRec& m = CurrentRomParam.MachParam;
     DumpRule();
     DumpLine("positionx", positionx);
@@ -148,3 +134,5 @@ void DumpMachineParams() {
     DumpList("pLaserRasterParam->RasterMargin", pLaserRasterParam->RasterMargin, 5);
     DumpRule();
 }
+
+}  // namespace corvanta

@@ -7,6 +7,8 @@
 #pragma once
 #include <cstdint>
 
+namespace corvanta {
+
 struct Xyz {
     int32_t X, Y, Z;
 };
@@ -21,24 +23,7 @@ struct ResoSet {
 };
 static_assert(sizeof(ResoSet) == 15 * sizeof(int32_t));
 
-extern ResoSet ResoRequested;   // filled with the working resolution; not read
-extern ResoSet ResoBase;        // base mechanics: 2032 plotbed, 8128 servo units per inch
-extern ResoSet ResoCurrent;     // working resolution: 3048 plotbed, 12192 servo units per inch
-
-extern int32_t ResoPerMm[15];   // each ResoCurrent entry x 10 / 254, truncating
-extern int32_t SvoPerMmX;       // servo units per mm (480)
-extern int32_t PbdPerMmX, PbdPerMmY;                   // plotbed units per mm (120)
-extern int32_t VARRESO_PbdToSvoX, VARRESO_PbdToSvoY;   // servo units per plotbed unit (4)
-extern int32_t VARRESO_PbdToSvoZ;
-extern int32_t HpglToPbdX, HpglToPbdY, HpglToPbdZ;     // plotbed units per HPGL unit (3)
-extern int32_t EncToSvoX, EncToSvoY, EncToSvoZ;        // Q12 servo units per encoder count (16385, 8192)
-extern int32_t EncScaleX, EncScaleY, EncScaleZ;        // Q16 encoder counts per servo unit (16383, 32768)
-extern int32_t OneG;            // 1 g (386.4 in/s^2) in Q14 servo units per tick^2 (12350)
-extern float ServoTickPeriod;   // seconds per tick, the float nearest to 0.0004
-extern int32_t RasterMoveSpeed; // 40 in/s in plotbed units per second (121920)
-
-void varreso_Initial();
-void varreso_Derive();
-void DumpMachineParams();
 // Entry k (0..14) of a resolution set in its storage order.
 int32_t ResoEntry(const ResoSet& s, int k);
+
+}  // namespace corvanta

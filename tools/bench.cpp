@@ -3,28 +3,26 @@
 //
 //   corvanta_bench [--threaded] [--repeat N] JOBDIR...
 //
-// Each JOBDIR holds a Corvanta.cmd (its Corvanta.sts is rewritten).  The job's
-// console output is discarded; results go to standard error as one line per job:
+// Each JOBDIR holds a Corvanta.cmd.  The console text is collected and
+// dropped; one line per job goes to standard output:
 //   <job> ticks=<simulated ticks> runs=<N> best_ms=<ms> ns_per_tick=<ns> ticks_per_s=<rate>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "driver/interp.h"
-#include "driver/program.h"
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "fwShare/servo/isr.h"
+#include "corvanta/corvanta.h"
 
 int main(int argc, char** argv) {
-    bool threaded = false;
+    corvanta::Options opt;
     int repeat = 5;
     std::vector<std::string> jobs;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--threaded"))
-            threaded = true;
+            opt.schedule = corvanta::Schedule::Threaded;
         else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc)
             repeat = std::atoi(argv[++i]);
         else
@@ -34,28 +32,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: corvanta_bench [--threaded] [--repeat N] JOBDIR...\n");
         return 2;
     }
-    if (!std::freopen("/dev/null", "w", stdout)) return 1;
     for (const std::string& job : jobs) {
+        std::ifstream in(job + "/Corvanta.cmd", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
         double best_ms = 1e300;
         uint32_t ticks = 0;
         for (int r = 0; r < repeat; ++r) {
-            ResetProcessState();
-            CorvantaModel = ModelXR7;
-            SchedDeterministic = !threaded;
-            ExeDir = job;
-            DbgClear(Event);
             auto t0 = std::chrono::steady_clock::now();
-            InitMachine();
-            SchedStartThreads();
-            CorvantaCmdInterpreter();
-            SchedStopThreads();
+            corvanta::Result res = corvanta::Estimate(text.str(), opt);
             auto t1 = std::chrono::steady_clock::now();
             double ms = std::chrono::duration<double, std::milli>(t1 - t0).count();
             if (ms < best_ms) best_ms = ms;
-            ticks = IsrTick.load();
+            ticks = res.IsrTick;
         }
-        std::fprintf(stderr, "%s ticks=%u runs=%d best_ms=%.2f ns_per_tick=%.1f ticks_per_s=%.3g\n", job.c_str(), ticks,
-                     repeat, best_ms, ticks ? best_ms * 1e6 / ticks : 0.0, ticks ? ticks / (best_ms / 1000.0) : 0.0);
+        std::printf("%s ticks=%u runs=%d best_ms=%.2f ns_per_tick=%.1f ticks_per_s=%.3g\n", job.c_str(), ticks, repeat,
+                    best_ms, ticks ? best_ms * 1e6 / ticks : 0.0, ticks ? ticks / (best_ms / 1000.0) : 0.0);
     }
     return 0;
 }

@@ -8,26 +8,21 @@
 #include <fstream>
 #include <sstream>
 
-#include "driver/program.h"
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "planner/pen.h"
-#include "planner/vdb.h"
-
 namespace corvanta_test {
 
-std::string StartMachine(const ModelVariant& model, bool arm) {
-    return Console([&] {
-        ResetProcessState();
-        CorvantaModel = model;
-        SchedDeterministic = true;
-        DbgClear(Event);
-        InitMachine();
-        if (arm) srvo_off_to_on();
-    });
+Rig::Rig(const ModelVariant& model, bool arm) : Machine(sink, model, true) {
+    DbgClear(Event);
+    InitMachine();
+    if (arm) srvo_off_to_on();
+    startup = NewConsole();
 }
 
-void DrainServo() { WaitServoIdle(); }
+std::string Rig::NewConsole() {
+    const std::string& all = sink.text();
+    std::string fresh = all.substr(seen_);
+    seen_ = all.size();
+    return fresh;
+}
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};

@@ -1,25 +1,53 @@
 // Shared helpers of the unit and whole-program tests.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "setup/machine.h"
+#include "job/machine.h"
 
 namespace corvanta_test {
 
-// Process-start state, the deterministic schedule, InitMachine() for the
-// model, and the job armed as the interpreter arms it (srvo_off_to_on).
-// The console text printed meanwhile is returned.
-std::string StartMachine(const ModelVariant& model = ModelXR7, bool arm = true);
+using namespace corvanta;
 
-// Runs the servo side until it is idle (deterministic schedule).
-void DrainServo();
+// The console sink lives before the machine that prints into it.
+struct SinkHolder {
+    Console sink;
+};
 
-// Console text printed by fn.
-template <class Fn>
-std::string Console(Fn&& fn);
+// A machine of its own for one test: the deterministic schedule, started up
+// for the model (InitMachine after the process entry has cleared Event) and,
+// when `arm`, armed as the interpreter arms it (srvo_off_to_on).  Its console
+// is collected; NewConsole() returns what was printed since the last call.
+class Rig : public SinkHolder, public Machine {
+public:
+    explicit Rig(const ModelVariant& model = ModelXR7, bool arm = true);
+    std::string NewConsole();
+    std::string startup;   // the console text of the start-up
+
+private:
+    size_t seen_ = 0;
+};
+
+// Test fixture whose test bodies run as members of a fresh started, armed
+// XR7 machine: they read and write its fields by their own names.
+class MachineTest : public Rig, public testing::Test {
+public:
+    MachineTest() : Rig(ModelXR7, true) {}
+    // Console text printed by fn.
+    template <class Fn>
+    std::string Console(Fn&& fn) {
+        NewConsole();
+        fn();
+        return NewConsole();
+    }
+    // Runs the servo side until it is idle.
+    void DrainServo() { WaitServoIdle(); }
+};
 
 // --- whole-program runs -------------------------------------------------------
 struct RunResult {
@@ -46,5 +74,3 @@ void WriteFile(const std::filesystem::path& p, const std::string& text);
 std::vector<std::string> StatusFileLines(const std::string& bytes);
 
 }  // namespace corvanta_test
-
-#include "support/test_support_impl.h"

@@ -1,0 +1,149 @@
+#include "app/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace corvanta::app {
+
+namespace fs = std::filesystem;
+
+static std::string Reason() { return std::strerror(errno); }
+
+bool ReadRegularFile(const std::string& path, std::string& text, std::string& why) {
+    // Without blocking: a FIFO must not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = Reason();
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        why = Reason();
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a regular file";
+        ::close(fd);
+        return false;
+    }
+    text.clear();
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            why = Reason();
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        text.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+std::string StatusBytes(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const std::string& line : lines) out += line + "\x0D\x0A\x0D";
+    return out;
+}
+
+StatusFile::~StatusFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tmpPath_.empty()) ::unlink(tmpPath_.c_str());
+}
+
+bool StatusFile::Prepare(std::string& why) {
+    if (::unlink(path_.c_str()) != 0 && errno != ENOENT) {
+        why = "cannot replace " + path_ + ": " + Reason();
+        return false;
+    }
+    std::string tmpl = path_ + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) {
+        why = "cannot create the status file " + path_ + ": " + Reason();
+        return false;
+    }
+    tmpPath_ = name.data();
+    return true;
+}
+
+bool StatusFile::Commit(const std::string& bytes, std::string& why) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            why = "cannot write the status file " + path_ + ": " + Reason();
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0) {
+        why = "cannot write the status file " + path_ + ": " + Reason();
+        return false;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) {
+        why = "cannot write the status file " + path_ + ": " + Reason();
+        return false;
+    }
+    if (::rename(tmpPath_.c_str(), path_.c_str()) != 0) {
+        why = "cannot write the status file " + path_ + ": " + Reason();
+        return false;
+    }
+    tmpPath_.clear();
+    return true;
+}
+
+OutputFile::~OutputFile() {
+    if (f_) std::fclose(f_);
+}
+
+bool OutputFile::Open(const std::string& path, std::string& why) {
+    path_ = path;
+    f_ = std::fopen(path.c_str(), "wb");
+    if (!f_) {
+        why = Reason();
+        return false;
+    }
+    return true;
+}
+
+bool OutputFile::Close(std::string& why) {
+    if (!f_) return true;
+    const bool failed = std::ferror(f_) != 0;
+    errno = 0;
+    const int rc = std::fclose(f_);
+    f_ = nullptr;
+    if (failed || rc != 0) {
+        why = errno != 0 ? Reason() : "a write failed";
+        return false;
+    }
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    const bool ea = ::stat(a.c_str(), &sa) == 0, eb = ::stat(b.c_str(), &sb) == 0;
+    if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (ea != eb) return false;
+    std::error_code ec;
+    const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
+    const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+    return pa.lexically_normal() == pb.lexically_normal();
+}
+
+}  // namespace corvanta::app

@@ -1,0 +1,219 @@
+#include "app/program.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/files.h"
+
+namespace corvanta::app {
+
+namespace {
+
+constexpr const char* kRecordsHelp = R"(
+Job files: JOBDIR/Corvanta.cmd is read, JOBDIR/Corvanta.sts written.
+
+Command file: whitespace-separated records, a keyword and one or two integers.
+  One value:  CorvantaCmdVer 1, RasterDPI, RasterUnit, RasterSpeedX, RasterSpeedY,
+              RasterFiringType, RasterBandingFree, RasterBuEngrave,
+              RasterAccelEngrave, RasterPower, ImageWidth, ImageHeight,
+              SetStartRasterGraphics 0, RasterLineOut 0, SetEndRasterGraphics 0,
+              ToHpglMode 0, ToPclMode 0, execute_penselect PEN (0..16)
+  Two values: pd_default DX DY, pu_default DX DY (moves in 1/1016 inch),
+              SetHorizontalPositionPCL ABS X, SetVerticalPositionPCL ABS Y,
+              VectorSpeed S1 .. S16 (thousandths of the Y axis maximum)
+  The job ends at the end of the file or at the first record that is not a
+  command for its count of numbers.
+
+Status file, each line ending in the bytes 0D 0A 0D:
+  CVQX_OK, "MODEL 03.10-01", job time in ms, "APP Run Time Nms",
+  "Job Run Time M:S"; or CVQX_Error and a reason word (VersionMisMatch,
+  PenParamError, MoveRangeError, MoveStallError, RasterParamError, JobTooLong).
+
+Exit status: 0 a status file was written; 1 none was written (the reason is on
+standard error); 2 a bad command line or an output file that could not be written.
+)";
+
+struct CommandLine {
+    bool deterministic = false, threaded = false, quiet = false, version = false;
+    std::vector<std::string> debugLists;
+    std::string reportPath, tracePath, jobDir;
+};
+
+int Fail(int status, const std::string& msg) {
+    std::fprintf(stderr, "corvanta: %s\n", msg.c_str());
+    return status;
+}
+
+int BadUsage(const std::string& msg) { return Fail(2, msg + " (try --help)"); }
+
+// Options that take a value may have it in the next argument even when it
+// starts with '-' (a debug list such as "-Event" clears a category).
+std::vector<std::string> JoinOptionValues(int argc, char** argv) {
+    static const char* const valued[] = {"--debug", "--report", "--trace-ticks"};
+    std::vector<std::string> out;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--") {
+            for (; i < argc; ++i) out.emplace_back(argv[i]);
+            break;
+        }
+        bool joined = false;
+        for (const char* v : valued)
+            if (arg == v && i + 1 < argc) {
+                out.push_back(arg + "=" + argv[++i]);
+                joined = true;
+                break;
+            }
+        if (!joined) out.push_back(arg);
+    }
+    return out;
+}
+
+// The program's directory from argv[0]: everything before the last '\' or '/';
+// the current directory when there is none.
+std::string DirOfProgram(const char* argv0) {
+    std::string p = argv0 ? argv0 : "";
+    size_t cut = p.find_last_of("\\/");
+    if (cut == std::string::npos) return ".";
+    return p.substr(0, cut);
+}
+
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        start = comma == std::string::npos ? list.size() + 1 : comma + 1;
+        if (!name.empty()) out.push_back(name);
+    }
+    return out;
+}
+
+}  // namespace
+
+int Main(int argc, char** argv, Model model) {
+    CommandLine cl;
+    CLI::App cli("Estimates the run time of the job in JOBDIR/Corvanta.cmd (default: the program's\n"
+                 "directory) and writes JOBDIR/Corvanta.sts.",
+                 "corvanta");
+    cli.add_option("JOBDIR", cl.jobDir, "directory of Corvanta.cmd and Corvanta.sts");
+    cli.add_flag("--deterministic", cl.deterministic,
+                 "planner-first schedule: the servo runs only inside the planner's waits (the default)");
+    cli.add_flag("--threaded", cl.threaded,
+                 "run the servo on its own tick thread as fast as the host allows (figures depend on host timing)");
+    cli.add_option("--debug", cl.debugLists, "comma-separated debug categories to set; -Name clears one")
+        ->type_name("LIST")
+        ->allow_extra_args(false);
+    cli.add_option("--report", cl.reportPath, "write the run's figures as JSON")->type_name("FILE");
+    cli.add_option("--trace-ticks", cl.tracePath, "write tick,isr,profile,x,y after every servo step (CSV)")
+        ->type_name("FILE");
+    cli.add_flag("--quiet", cl.quiet, "print nothing on standard output but the failure line of a failed job");
+    cli.add_flag("--version", cl.version, "show the model and version");
+    cli.footer(kRecordsHelp);
+
+    std::vector<std::string> args = JoinOptionValues(argc, argv);
+    std::reverse(args.begin(), args.end());   // CLI11 takes the arguments last first
+    try {
+        cli.parse(args);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(cli.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        std::string what = e.what();
+        for (char& c : what)
+            if (c == '\n') c = ' ';
+        return BadUsage(what);
+    }
+    if (cl.version) {
+        std::printf("corvanta %s %s\n", ModelTag(model), VersionString());
+        return 0;
+    }
+    if (cl.deterministic && cl.threaded) return BadUsage("--deterministic and --threaded exclude each other");
+
+    Options opt;
+    opt.model = model;
+    opt.schedule = cl.threaded ? Schedule::Threaded : Schedule::Deterministic;
+    for (const std::string& list : cl.debugLists)
+        for (const std::string& name : SplitList(list)) {
+            const std::string bare = name[0] == '-' ? name.substr(1) : name;
+            if (!bare.empty() && DebugCategoryIndex(bare) < 0)
+                return BadUsage("unknown debug category \"" + bare + "\"; valid names: " + DebugCategoryNames());
+            opt.debug.push_back(name);
+        }
+
+    const std::string dir = !cl.jobDir.empty() ? cl.jobDir : DirOfProgram(argc > 0 ? argv[0] : nullptr);
+    const std::string cmdPath = dir + "/Corvanta.cmd";
+    StatusFile status(dir + "/Corvanta.sts");
+
+    // Outputs may not name the job files or each other: checked before
+    // anything is opened for writing.
+    struct Named {
+        const char* what;
+        const std::string* path;
+    };
+    const Named named[] = {{"--report", &cl.reportPath}, {"--trace-ticks", &cl.tracePath}};
+    for (const Named& n : named) {
+        if (n.path->empty()) continue;
+        if (SameFile(*n.path, cmdPath)) return BadUsage(std::string(n.what) + " names the command file " + cmdPath);
+        if (SameFile(*n.path, status.path()))
+            return BadUsage(std::string(n.what) + " names the status file " + status.path());
+    }
+    if (!cl.reportPath.empty() && !cl.tracePath.empty() && SameFile(cl.reportPath, cl.tracePath))
+        return BadUsage("--report and --trace-ticks name the same file");
+
+    // Output files are opened before the job files are touched, so a file that
+    // cannot be written stops the run with nothing else changed.
+    std::vector<char> traceBuf(1 << 16);   // outlives the trace stream that uses it
+    OutputFile report, trace;
+    std::string why;
+    if (!cl.reportPath.empty() && !report.Open(cl.reportPath, why))
+        return BadUsage("cannot write the report file \"" + cl.reportPath + "\": " + why);
+    if (!cl.tracePath.empty()) {
+        if (!trace.Open(cl.tracePath, why))
+            return BadUsage("cannot write the trace file \"" + cl.tracePath + "\": " + why);
+        std::setvbuf(trace.stream(), traceBuf.data(), _IOFBF, traceBuf.size());
+        std::fprintf(trace.stream(), "tick,isr,profile,x,y\n");
+        opt.traceTicks = trace.stream();
+    }
+    opt.consoleStream = cl.quiet ? nullptr : stdout;
+
+    // No earlier answer survives a run that cannot give a new one.
+    std::string commands;
+    const bool haveStatus = status.Prepare(why);
+    std::string cmdWhy;
+    const bool haveCommands = haveStatus && ReadRegularFile(cmdPath, commands, cmdWhy);
+    if (!haveCommands) {
+        opt.runJob = false;
+        (void)Estimate("", opt);
+        std::fflush(stdout);
+        if (!haveStatus) return Fail(1, why + "; no status file was written");
+        return Fail(1, "no command file " + cmdPath + " (" + cmdWhy + "); no status file was written");
+    }
+
+    const Result r = Estimate(commands, opt);
+    if (cl.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());
+    std::fflush(stdout);
+    if (!status.Commit(StatusBytes(r.status), why)) return Fail(1, why + "; no status file was written");
+    if (r.endedAt)
+        std::fprintf(stderr,
+                     "corvanta: the job ended at record %u \"%s\": it is no command for its count of numbers; the "
+                     "records after it were not estimated\n",
+                     r.endedAt->record, r.endedAt->text.c_str());
+
+    int exitStatus = 0;
+    if (!trace.Close(why)) exitStatus = Fail(2, "cannot write the trace file \"" + cl.tracePath + "\": " + why);
+    if (report.stream()) {
+        const std::string json = ReportJson(r);
+        std::fwrite(json.data(), 1, json.size(), report.stream());
+        if (!report.Close(why)) exitStatus = Fail(2, "cannot write the report file \"" + cl.reportPath + "\": " + why);
+    }
+    return exitStatus;
+}
+
+}  // namespace corvanta::app

@@ -1,0 +1,211 @@
+// The command interpreter: applies the records of a command file in order,
+// then closes the job and builds the status lines.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "base/fixpt.h"
+#include "job/machine.h"
+
+namespace corvanta {
+
+// --- the "%s %d %d" reader ----------------------------------------------------
+
+static bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+static int SkipSpace(CmdReader& in) {
+    int c;
+    do c = in.get();
+    while (c != CmdReader::END && IsSpace(c));
+    return c;
+}
+
+// "%d": optional sign and decimal digits, wrapping modulo 2^32.  On a
+// non-digit the character is pushed back; a sign before it stays consumed,
+// as a stream can push back one character only.
+bool ReadCmdInt(CmdReader& in, int32_t& value) {
+    int c = SkipSpace(in);
+    if (c == CmdReader::END) return false;
+    bool negative = false;
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        c = in.get();
+    }
+    if (c == CmdReader::END || c < '0' || c > '9') {
+        if (c != CmdReader::END) in.unget(c);
+        return false;
+    }
+    uint32_t acc = 0;
+    while (c != CmdReader::END && c >= '0' && c <= '9') {
+        acc = acc * 10u + static_cast<uint32_t>(c - '0');
+        c = in.get();
+    }
+    if (c != CmdReader::END) in.unget(c);
+    value = static_cast<int32_t>(negative ? 0u - acc : acc);
+    return true;
+}
+
+int ReadCmdRecord(CmdReader& in, CmdRecord& rec) {
+    rec.fields = 0;
+    rec.keywordTooLong = false;
+    rec.keyword[0] = '\0';
+    int c = SkipSpace(in);
+    if (c == CmdReader::END) return 0;
+    size_t n = 0;
+    while (c != CmdReader::END && !IsSpace(c)) {
+        if (n + 1 < CMD_TOKEN_BUF)
+            rec.keyword[n++] = static_cast<char>(c);
+        else
+            rec.keywordTooLong = true;
+        c = in.get();
+    }
+    rec.keyword[n] = '\0';
+    if (c != CmdReader::END) in.unget(c);
+    rec.fields = 1;
+    if (!ReadCmdInt(in, rec.a)) return rec.fields;
+    rec.fields = 2;
+    if (!ReadCmdInt(in, rec.b)) return rec.fields;
+    rec.fields = 3;
+    return rec.fields;
+}
+
+// --- record handlers ----------------------------------------------------------
+
+void Machine::VersionCheck(int32_t v) {
+    if (v != 1) throw JobAbort{"VersionMisMatch", ""};
+}
+
+void Machine::PenMove(bool down, int32_t a, int32_t b) {
+    if (down) {
+        if (CmdPenDown != 1) {
+            pendnout();
+            CmdPenDown = 1;
+        }
+    } else if (CmdPenDown != 0) {
+        penupout();
+        CmdPenDown = 0;
+    }
+    if (a != 0 || b != 0) srvo_on_ve(mul_wrap(a, HpglToPbdX), mul_wrap(b, HpglToPbdY));
+}
+
+void Machine::ToPclMode() {
+    if (LanguageMode == LANGUAGE_HPGL) {
+        HandleHpglToPclPosition();
+        LanguageMode = LANGUAGE_PCL;
+    }
+}
+
+// One-value records; false when the keyword is not in the table.
+bool Machine::ApplyOneValue(const char* kw, int32_t v) {
+    CurrentFileRec& cf = *ptCurrentFile;
+    if (!std::strcmp(kw, "CorvantaCmdVer")) VersionCheck(v);
+    else if (!std::strcmp(kw, "RasterDPI")) cf.RasterDPI = static_cast<uint16_t>(v);
+    else if (!std::strcmp(kw, "RasterUnit")) cf.RasterUnit = static_cast<uint16_t>(v);
+    else if (!std::strcmp(kw, "RasterBandingFree")) cf.RasterBandingFree = static_cast<uint8_t>(v);
+    else if (!std::strcmp(kw, "RasterFiringType")) cf.RasterFiringType = static_cast<uint16_t>(v);
+    else if (!std::strcmp(kw, "RasterSpeedX")) cf.RasterSpeedX = static_cast<uint16_t>(v);
+    else if (!std::strcmp(kw, "RasterSpeedY")) cf.RasterSpeedY = static_cast<uint16_t>(v);
+    else if (!std::strcmp(kw, "ImageWidth")) cf.ImageWidth = v;
+    else if (!std::strcmp(kw, "ImageHeight")) cf.ImageHeight = v;
+    else if (!std::strcmp(kw, "RasterPower")) cf.RasterPower = static_cast<uint16_t>(v);
+    else if (!std::strcmp(kw, "RasterAccelEngrave")) cf.RasterAccelEngrave = static_cast<uint8_t>(v);
+    else if (!std::strcmp(kw, "RasterBuEngrave")) cf.RasterBuEngrave = static_cast<uint8_t>(v);
+    else if (!std::strcmp(kw, "SetStartRasterGraphics")) HandleStartRasterGraphics();
+    else if (!std::strcmp(kw, "SetEndRasterGraphics")) HandleEndRasterGraphics();
+    else if (!std::strcmp(kw, "ToHpglMode")) HandleToHpglMode();
+    else if (!std::strcmp(kw, "execute_penselect")) execute_penselect(v);
+    else if (!std::strcmp(kw, "ToPclMode")) ToPclMode();
+    else if (!std::strcmp(kw, "RasterLineOut")) HandleRasterLineOut();
+    else return false;
+    return true;
+}
+
+// Two-value records; false when the keyword is not in the table.
+bool Machine::ApplyTwoValue(const char* kw, int32_t a, int32_t b, CmdReader& in) {
+    CurrentFileRec& cf = *ptCurrentFile;
+    if (!std::strcmp(kw, "pd_default")) PenMove(true, a, b);
+    else if (!std::strcmp(kw, "pu_default")) PenMove(false, a, b);
+    else if (!std::strcmp(kw, "SetHorizontalPositionPCL")) {
+        cf.ImageAbsPosFlag = static_cast<int8_t>(a);
+        cf.ImageOffsetX = b;
+    } else if (!std::strcmp(kw, "SetVerticalPositionPCL")) {
+        cf.ImageAbsPosFlag = static_cast<int8_t>(a);
+        cf.ImageOffsetY = b;
+    } else if (!std::strcmp(kw, "VectorSpeed")) {
+        cf.VectorSpeed[1] = static_cast<uint16_t>(a);
+        cf.VectorSpeed[2] = static_cast<uint16_t>(b);
+        for (int pen = 3; pen <= PEN_MAX; ++pen) {
+            int32_t v;
+            if (ReadCmdInt(in, v)) cf.VectorSpeed[pen] = static_cast<uint16_t>(v);
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// --- the job -------------------------------------------------------------------
+
+static uint32_t HostMs() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void Machine::RecordText(const CmdRecord& rec) {
+    if (rec.fields >= 3)
+        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%.60s %d %d", rec.keyword, rec.a, rec.b);
+    else if (rec.fields == 2)
+        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%.60s %d", rec.keyword, rec.a);
+    else
+        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%.60s", rec.keyword);
+}
+
+int Machine::CorvantaCmdInterpreter(std::string_view commands) {
+    const uint32_t runStart = HostMs();
+    if (commands.substr(0, UTF8_BOM.size()) == UTF8_BOM) commands.remove_prefix(UTF8_BOM.size());
+    CmdReader in(commands);
+    StatusLines.clear();
+    EndedEarly.reset();
+    try {
+        CurRecordNo = 0;
+        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%s", "(start of job)");
+        srvo_off_to_on();
+        CmdRecord rec;
+        for (;;) {
+            const int fields = ReadCmdRecord(in, rec);
+            if (fields == 0) break;
+            CurRecordNo += 1;
+            RecordText(rec);
+            const bool known = fields >= 2 && !rec.keywordTooLong &&
+                               (fields == 2 ? ApplyOneValue(rec.keyword, rec.a)
+                                            : ApplyTwoValue(rec.keyword, rec.a, rec.b, in));
+            if (!known) {
+                EndedEarly = EndedAt{CurRecordNo, CurRecordText};
+                break;
+            }
+        }
+        WaitServoIdle();
+        JobTimeTick();
+        if (DbgOn(PbdFun)) Trace("srvo_on_to_off()\n\r");
+        if (DbgOn(SvoVdbCmd)) Con("    srvo_on_to_off();\n\r");
+        pipeflag = 0;
+    } catch (const JobAbort& abort) {
+        StatusLines = {"CVQX_Error", abort.reason};
+        FailureMessage = abort.message;
+        if (!abort.message.empty()) Con("%s\n\r", abort.message.c_str());
+        return 0;
+    }
+
+    JobTimeFigures f = JobTimeOf(JobStartTick, JobEndTick);
+    Con("\n\rJob Run Time: %d:%d\n\r", static_cast<int32_t>(f.minutes), static_cast<int32_t>(f.seconds));
+    char model[64], ms[16], app[48], job[48];
+    std::snprintf(model, sizeof model, "%s %s", CorvantaModel.tag, VersionString());
+    std::snprintf(ms, sizeof ms, "%d", static_cast<int32_t>(f.ms));
+    std::snprintf(app, sizeof app, "APP Run Time %dms", static_cast<int32_t>(HostMs() - runStart));
+    std::snprintf(job, sizeof job, "Job Run Time %d:%d", static_cast<int32_t>(f.minutes),
+                  static_cast<int32_t>(f.seconds));
+    StatusLines = {"CVQX_OK", model, ms, app, job};
+    return 1;
+}
+
+}  // namespace corvanta
