@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -185,16 +186,20 @@ int Main(int argc, char** argv, Model model) {
 
     // No earlier answer survives a run that cannot give a new one.
     std::string commands;
-    const bool haveStatus = status.Prepare(why);
-    std::string cmdWhy;
-    const bool haveCommands = haveStatus && ReadRegularFile(cmdPath, commands, cmdWhy);
-    if (!haveCommands) {
+    // Without a job the machine still starts up (and prints what it prints
+    // then); the reason goes to standard error.
+    const auto noStatus = [&](const std::string& reason) {
         opt.runJob = false;
         (void)Estimate("", opt);
         std::fflush(stdout);
-        if (!haveStatus) return Fail(1, why + "; no status file was written");
-        return Fail(1, "no command file " + cmdPath + " (" + cmdWhy + "); no status file was written");
-    }
+        return Fail(1, reason + "; no status file was written");
+    };
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec))
+        return noStatus("no command file " + cmdPath + " (the job directory " +
+                        (std::filesystem::exists(dir, ec) ? "is not a directory" : "does not exist") + ")");
+    if (!status.Prepare(why)) return noStatus(why);
+    if (!ReadRegularFile(cmdPath, commands, why)) return noStatus("no command file " + cmdPath + " (" + why + ")");
 
     const Result r = Estimate(commands, opt);
     if (cl.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());

@@ -18,8 +18,7 @@ namespace corvanta {
 void Machine::SchedSendBusyEnter() {
     VdbSendBusy.store_sc(1);
     if (!SchedDeterministic)
-        while (TickActive.load_sc() != 0) {
-        }
+        while (TickActive.load_sc() != 0) std::this_thread::yield();
 }
 
 void Machine::SchedSendBusyLeave() { VdbSendBusy.store_sc(0); }
@@ -49,7 +48,11 @@ void Machine::WaitServoIdle() {
             ThrowIfServoFault();
         }
     } else {
-        while (SVO_VectPtr.load() != nullptr) ThrowIfServoFault();
+        // Yields on every pass, so a one-core host still runs the tick thread.
+        while (SVO_VectPtr.load() != nullptr) {
+            ThrowIfServoFault();
+            std::this_thread::yield();
+        }
         ThrowIfServoFault();
     }
     positionx = trunc_div(SvoPosX, VARRESO_PbdToSvoX);
@@ -73,7 +76,8 @@ void Machine::SchedWaitBlockFree(VdbData* b) {
     while (b->cmd.load() != 0) {
         ThrowIfServoFault();
         m_npbdrvCnt += 1;
-        if (m_npbdrvCnt.load() >= 100) Con("m_npbdrvCnt(%d)\n", m_npbdrvCnt.load());
+        // Reported once per wait, when the wait has lasted 100 ms.
+        if (m_npbdrvCnt.load() == 100) Con("m_npbdrvCnt(%d)\n", m_npbdrvCnt.load());
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ThrowIfServoFault();
@@ -90,10 +94,16 @@ static void RaiseCurrentThreadPriority() {
 void Machine::TickThreadBody() {
     RaiseCurrentThreadPriority();
     while (SimDone.load() == 0) {
-        std::lock_guard<std::mutex> hold(IsrLock);
-        TickActive.store_sc(1);
-        TickPass();
-        TickActive.store_sc(0);
+        bool idle;
+        {
+            std::lock_guard<std::mutex> hold(IsrLock);
+            TickActive.store_sc(1);
+            idle = SVO_VectPtr.load() == nullptr;
+            TickPass();
+            TickActive.store_sc(0);
+        }
+        // With no block to run, give the processor to the planner.
+        if (idle) std::this_thread::yield();
     }
 }
 

@@ -139,6 +139,7 @@ void PlannerLayer::_delta_move(int32_t dx, int32_t dy, VdbData* b) {
     v.smoothLoop2 = 0;
     v.smoothLoop1 = 0;
     v.smoothCnt = 0;
+    v.notesPrinted = 0;
 
     VectGeometry g = PlanGeometry(dx, dy, b);
     PlanStartVelocities(v);

@@ -16,7 +16,7 @@ void RasterLayer::HandleStartRasterGraphics() {
                 "(both must be set and nonzero)",
                 CurRecordNo, CurRecordText, dpi, unit);
     if (DbgOn(RasterProc) || DbgOn(TempOff)) {
-        Con("\n\r");
+        Trace("\n\r");
         Trace("HandleStartRasterGraphics(Enter) To(%d,%d) PCL(%05d,%05d) tick:%d\n\r", cf.ImageOffsetX,
               cf.ImageOffsetY, PclPosX, PclPosY, static_cast<int32_t>(t0));
     }

@@ -65,6 +65,10 @@ struct VectData {
     Atom<int32_t> smoothLoop1;      // earlier vectors rewritten by angle smoothing
     Atom<int32_t> smoothLoop2;      // corner-pass steps made when planned
     Atom<int32_t> vectIdx;          // not maintained
+    // Console notes of the servo side already printed for this block (the
+    // remaining-distance and starved-planner diagnostics print once per block).
+    // Cleared by the planner when it fills the block; servo side otherwise.
+    Atom<uint8_t> notesPrinted;     // bit0: "disth > 0x1000000", bit1: starved planner
 };
 
 struct VdbData {

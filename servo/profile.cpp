@@ -8,6 +8,8 @@ namespace {
 
 constexpr uint32_t RATE_DOUBLING_LIMIT = 377880; // 0x5C418: majrdvel (9.23) below this may be doubled
 constexpr uint32_t DISTH_DIAG_LIMIT = 0x1000000; // remaining distances above this are reported, servo units
+constexpr uint8_t NOTE_DISTH_LARGE = 1;          // VectData::notesPrinted bits
+constexpr uint8_t NOTE_STARVED = 2;
 
 uint64_t LoadD(const VectData& v) { return join_48_16(v.high_ddr, v.ddr); }
 void StoreD(VectData& v, uint64_t d) {
@@ -94,15 +96,18 @@ int32_t ServoLayer::SVO_GetMajrDistH() {
     const int32_t majrvel = v.majrvel;
     int32_t disth = static_cast<int32_t>(U(v.majrdisth) + v.psuedodist - (U(majrvel) >> FPF_Vel_ShiftI));
     const int32_t dccDist = static_cast<int32_t>(whole_48_16(LoadD(v)));
-    if (disth > static_cast<int32_t>(DISTH_DIAG_LIMIT)) DisthTooLarge(v, disth, majrvel, dccDist);
+    // A far end point is reported on the first tick of the block where it holds.
+    if (disth > static_cast<int32_t>(DISTH_DIAG_LIMIT) && !(v.notesPrinted & NOTE_DISTH_LARGE))
+        DisthTooLarge(v, disth, majrvel, dccDist);
     if (disth < 0) disth = DisthNegative(v, disth, majrvel, dccDist);
-    // The planner is starved for blocks; report it and keep the computed
-    // distance, so the vector still decelerates and frees its block.
-    if (m_npbdrvCnt.load() > 100) PlannerStarved(disth, majrvel, dccDist);
+    // The planner is starved for blocks; report it once per block and keep
+    // the computed distance, so the vector still decelerates and frees its block.
+    if (m_npbdrvCnt.load() > 100 && !(v.notesPrinted & NOTE_STARVED)) PlannerStarved(v, disth, majrvel, dccDist);
     return disth;
 }
 
-void ServoLayer::DisthTooLarge(const VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist) {
+void ServoLayer::DisthTooLarge(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist) {
+    v.notesPrinted = static_cast<uint8_t>(v.notesPrinted | NOTE_DISTH_LARGE);
     Con("disth > 0x1000000\n");
     Con("SVO_GetMajrDistH(%d) SVO_Vect().psuedodist(%d)\n", v.majrdisth.load(), static_cast<int32_t>(v.psuedodist.load()));
     Con("disth(%d)= (SVO_Vect().majrvel(%d), FPF_Vel_ShiftI(%d)\n", disth, majrvel, FPF_Vel_ShiftI);
@@ -119,7 +124,8 @@ int32_t ServoLayer::DisthNegative(VectData& v, int32_t disth, int32_t majrvel, i
     return sub_wrap(dccDist, 1);
 }
 
-void ServoLayer::PlannerStarved(int32_t disth, int32_t majrvel, int32_t dccDist) {
+void ServoLayer::PlannerStarved(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist) {
+    v.notesPrinted = static_cast<uint8_t>(v.notesPrinted | NOTE_STARVED);
     Con("disth1(%d)SVO_Vect().majrvel(%d)\n", disth, static_cast<int32_t>(U(majrvel) >> FPF_Vel_ShiftI));
     Con("dccDist(%d)\n", dccDist);
 }

@@ -71,9 +71,9 @@ private:
     void DelayStep();
     void Stall(const VdbData* b);
     // The remaining-distance diagnostics of SVO_GetMajrDistH (rare; kept out of the tick's hot path).
-    [[gnu::cold, gnu::noinline]] void DisthTooLarge(const VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
+    [[gnu::cold, gnu::noinline]] void DisthTooLarge(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
     [[gnu::cold, gnu::noinline]] int32_t DisthNegative(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
-    [[gnu::cold, gnu::noinline]] void PlannerStarved(int32_t disth, int32_t majrvel, int32_t dccDist);
+    [[gnu::cold, gnu::noinline]] void PlannerStarved(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
     int32_t CarryDistance(VectData& nv, int32_t d);
     void Accelerate(VectData& nv, uint16_t currvel, bool maskMinor);
 };

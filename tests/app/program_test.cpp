@@ -23,7 +23,7 @@ const std::regex kAppLine(",?\"?APP Run Time [0-9]+ms\"?");
 // Top-level fields of the report; blanks around the array punctuation are dropped.
 std::map<std::string, std::string> JsonFields(const std::string& text) {
     std::map<std::string, std::string> fields;
-    std::regex field("\"(\\w+)\": *(\\[[^\\]]*\\]|\"[^\"]*\"|-?[0-9]+)");
+    std::regex field("\"(\\w+)\": *(\\[[^\\]]*\\]|\"[^\"]*\"|-?[0-9]+|null)");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), field); it != std::sregex_iterator(); ++it)
         fields[(*it)[1]] = std::regex_replace((*it)[2].str(), std::regex("\\s*([\\[\\],])\\s*"), "$1");
     return fields;
@@ -47,8 +47,7 @@ class ReferenceJob : public testing::TestWithParam<std::tuple<std::string, std::
 TEST_P(ReferenceJob, ReproducesStatusConsoleReportAndTrace) {
     const auto& [job, model] = GetParam();
     const std::string base = kGolden + job + "." + model;
-    JobRun run(model, ReadFile(kGolden + job + ".cmd"),
-               {"--deterministic", "--report", "report.json", "--trace-ticks", "trace.csv"});
+    JobRun run(model, ReadFile(kGolden + job + ".cmd"), {"--report", "report.json", "--trace-ticks", "trace.csv"});
     ASSERT_EQ(run.r.exitCode, 0) << run.r.err;
     EXPECT_EQ(run.r.out, ReadFile(base + ".console.txt"));
     // Status file: the report's status lines, each ending in 0D 0A 0D, with the
@@ -59,6 +58,7 @@ TEST_P(ReferenceJob, ReproducesStatusConsoleReportAndTrace) {
     EXPECT_EQ(got["schedule"], "\"deterministic\"");
     got["status"] = std::regex_replace(got["status"], kAppLine, "");
     ASSERT_EQ(want.size(), 16u);
+    EXPECT_EQ(got["endedAt"], "null");
     for (const auto& [key, value] : want) EXPECT_EQ(got[key], value) << key;
     if (fs::exists(base + ".trace.csv")) {
         EXPECT_TRUE(ReadFile(run / "trace.csv") == ReadFile(base + ".trace.csv")) << "tick trace differs";
@@ -82,7 +82,7 @@ TEST(ProgramJob, FailureStatusesThreadedAndDeterministic) {
         {"RasterUnit 508\nSetStartRasterGraphics 0\n", "RasterParamError", "SetStartRasterGraphics 0"},
     };
     for (const auto& c : cases) {
-        for (const Args& args : {Args{"--deterministic"}, Args{"--report", "report.json"}}) {
+        for (const Args& args : {Args{}, Args{"--threaded", "--report", "report.json"}}) {
             JobRun run("xr7", c[0], args);
             const std::string status = std::string("CVQX_Error\r\n\r") + c[1] + "\r\n\r";
             EXPECT_EQ(std::pair(run.r.exitCode, run.sts()), std::pair(0, status)) << c[0];
@@ -94,21 +94,23 @@ TEST(ProgramJob, FailureStatusesThreadedAndDeterministic) {
     }
 }
 
-// The empty job takes no time. Without JOBDIR the job files are next to the program,
-// however it was started; a missing command file, or a status file that cannot be
-// created, leaves no status.
+// The empty job takes no time. Without JOBDIR the job files are next to the
+// program, however it was started.  A missing command file, or a status file
+// that cannot be created, leaves no status: exit status 1 and the reason.
 TEST(ProgramJob, EmptyJobNextToTheProgramAndMissingFiles) {
     TempDir dir;
     const fs::path bin = dir / "bin";
     fs::create_directory(bin);
     for (std::string tag : {"XR7", "K730"}) {
         fs::copy_file(tag == "XR7" ? CORVANTA_XR7_BIN : CORVANTA_K730_BIN, bin / tag);
-        EXPECT_EQ(RunProgram("bin/" + tag, {"--deterministic"}, dir.path).out, kStartup);
+        RunResult missing = RunProgram("bin/" + tag, {}, dir.path);
+        EXPECT_EQ(std::pair(missing.exitCode, missing.out), std::pair(1, kStartup));
+        EXPECT_NE(missing.err.find("bin/Corvanta.cmd"), std::string::npos) << missing.err;
         EXPECT_FALSE(fs::exists(bin / "Corvanta.sts"));
         WriteFile(bin / "Corvanta.cmd", "");
-        RunResult r = RunProgram(tag == "XR7" ? "bin/XR7" : (bin / tag).string(),
-                                 {"--deterministic", "--report", "report.json"}, dir.path);
-        EXPECT_EQ(std::pair(r.exitCode, r.out), std::pair(0, kEmptyJobConsole));
+        RunResult r = RunProgram(tag == "XR7" ? "bin/XR7" : (bin / tag).string(), {"--report", "report.json"},
+                                 dir.path);
+        EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err), std::tuple(0, kEmptyJobConsole, std::string()));
         EXPECT_TRUE(std::regex_match(ReadFile(bin / "Corvanta.sts"),
                                      std::regex("CVQX_OK\r\n\r" + tag + " 03\\.10-01\r\n\r0\r\n\r"
                                                 "APP Run Time [0-9]+ms\r\n\rJob Run Time 0:0\r\n\r")));
@@ -117,11 +119,6 @@ TEST(ProgramJob, EmptyJobNextToTheProgramAndMissingFiles) {
         EXPECT_FALSE(fs::exists(dir / "Corvanta.sts"));
         fs::remove(bin / "Corvanta.cmd"), fs::remove(bin / "Corvanta.sts");
     }
-    WriteFile(dir / "Corvanta.cmd", "execute_penselect 1\npd_default 100 0\n");
-    fs::create_directory(dir / "Corvanta.sts");
-    RunResult r = RunProgram(CORVANTA_XR7_BIN, {"--deterministic", dir.path.string()}, dir.path);
-    EXPECT_EQ(std::pair(r.exitCode, r.out), std::pair(0, kStartup));
-    EXPECT_TRUE(fs::is_empty(dir / "Corvanta.sts"));
 }
 
 // Pen-up moves separated by pen selections: every vector starts from an idle
@@ -130,8 +127,8 @@ TEST(ProgramJob, ThreadedScheduleMatchesDeterministicBetweenWaits) {
     const char* cmd = "execute_penselect 1\npu_default 1000 0\nexecute_penselect 2\npu_default 0 1000\n"
                       "execute_penselect 1\npu_default -1000 -1000\n";
     for (const char* model : {"xr7", "k730"}) {
-        auto a = JobRun(model, cmd, {"--deterministic", "--report", "report.json"}).report();
-        auto b = JobRun(model, cmd, {"--report", "report.json"}).report();
+        auto a = JobRun(model, cmd, {"--report", "report.json"}).report();
+        auto b = JobRun(model, cmd, {"--threaded", "--report", "report.json"}).report();
         EXPECT_EQ(b["schedule"], "\"threaded\"");
         EXPECT_NE(a["ticks"], "0");
         a["schedule"] = b["schedule"];
@@ -141,14 +138,14 @@ TEST(ProgramJob, ThreadedScheduleMatchesDeterministicBetweenWaits) {
 }
 
 TEST(ProgramCommandLine, DebugCategories) {
-    std::string out = JobRun("xr7", "", {"--deterministic", "--debug", "CorvantaDbg"}).r.out;
+    std::string out = JobRun("xr7", "", {"--debug", "CorvantaDbg"}).r.out;
     for (std::string part : {"T00000 ^^ varreso_Initial(3048,12192)\n\r" + std::string(64, '=') + "\n\r",
                              std::string("    CurrentRomParam.MachParam.MaxVelocity.X            = 0; \n\r")})
         EXPECT_NE(out.find(part), std::string::npos) << part;
     // The list applies after the process entry has cleared Event.
-    out = JobRun("xr7", "", {"--deterministic", "--debug", "Event"}).r.out;
+    out = JobRun("xr7", "", {"--debug", "Event"}).r.out;
     EXPECT_NE(out.find("T00000 Resoultion:3048DPI 1G=12350 1mm=120\n\r"), std::string::npos) << out;
-    EXPECT_EQ(JobRun("xr7", "", {"--deterministic", "--debug", "Event,-Event"}).r.out, kEmptyJobConsole);
+    EXPECT_EQ(JobRun("xr7", "", {"--debug", "Event,-Event"}).r.out, kEmptyJobConsole);
 }
 
 // One line on standard error, exit status 2, the job files as they were.
