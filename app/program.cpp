@@ -40,9 +40,9 @@ standard error); 2 a bad command line or an output file that could not be writte
 )";
 
 struct CommandLine {
-    bool deterministic = false, threaded = false, quiet = false, version = false;
+    bool deterministic = false, threaded = false, quiet = false, version = false, summary = false;
     std::vector<std::string> debugLists;
-    std::string reportPath, tracePath, jobDir;
+    std::string reportPath, tracePath, progressPath, svgPath, jobDir;
 };
 
 int Fail(int status, const std::string& msg) {
@@ -55,7 +55,7 @@ int BadUsage(const std::string& msg) { return Fail(2, msg + " (try --help)"); }
 // Options that take a value may have it in the next argument even when it
 // starts with '-' (a debug list such as "-Event" clears a category).
 std::vector<std::string> JoinOptionValues(int argc, char** argv) {
-    static const char* const valued[] = {"--debug", "--report", "--trace-ticks"};
+    static const char* const valued[] = {"--debug", "--report", "--trace-ticks", "--progress", "--svg"};
     std::vector<std::string> out;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -114,7 +114,12 @@ int Main(int argc, char** argv, Model model) {
     cli.add_option("--report", cl.reportPath, "write the run's figures as JSON")->type_name("FILE");
     cli.add_option("--trace-ticks", cl.tracePath, "write tick,isr,profile,x,y after every servo step (CSV)")
         ->type_name("FILE");
-    cli.add_flag("--quiet", cl.quiet, "print nothing on standard output but the failure line of a failed job");
+    cli.add_flag("--summary", cl.summary, "after the run, print where the job time goes");
+    cli.add_option("--progress", cl.progressPath, "write record,keyword,start_ms,end_ms for every record (CSV)")
+        ->type_name("FILE");
+    cli.add_option("--svg", cl.svgPath, "write a picture of the job (SVG, millimetres)")->type_name("FILE");
+    cli.add_flag("--quiet", cl.quiet,
+                 "print nothing on standard output but the failure line of a failed job (and the summary)");
     cli.add_flag("--version", cl.version, "show the model and version");
     cli.footer(kRecordsHelp);
 
@@ -158,23 +163,32 @@ int Main(int argc, char** argv, Model model) {
         const char* what;
         const std::string* path;
     };
-    const Named named[] = {{"--report", &cl.reportPath}, {"--trace-ticks", &cl.tracePath}};
-    for (const Named& n : named) {
+    const Named named[] = {{"--report", &cl.reportPath},
+                           {"--trace-ticks", &cl.tracePath},
+                           {"--progress", &cl.progressPath},
+                           {"--svg", &cl.svgPath}};
+    for (size_t i = 0; i < std::size(named); ++i) {
+        const Named& n = named[i];
         if (n.path->empty()) continue;
         if (SameFile(*n.path, cmdPath)) return BadUsage(std::string(n.what) + " names the command file " + cmdPath);
         if (SameFile(*n.path, status.path()))
             return BadUsage(std::string(n.what) + " names the status file " + status.path());
+        for (size_t k = 0; k < i; ++k)
+            if (!named[k].path->empty() && SameFile(*n.path, *named[k].path))
+                return BadUsage(std::string(named[k].what) + " and " + n.what + " name the same file");
     }
-    if (!cl.reportPath.empty() && !cl.tracePath.empty() && SameFile(cl.reportPath, cl.tracePath))
-        return BadUsage("--report and --trace-ticks name the same file");
 
     // Output files are opened before the job files are touched, so a file that
     // cannot be written stops the run with nothing else changed.
     std::vector<char> traceBuf(1 << 16);   // outlives the trace stream that uses it
-    OutputFile report, trace;
+    OutputFile report, trace, progress, svg;
     std::string why;
     if (!cl.reportPath.empty() && !report.Open(cl.reportPath, why))
         return BadUsage("cannot write the report file \"" + cl.reportPath + "\": " + why);
+    if (!cl.progressPath.empty() && !progress.Open(cl.progressPath, why))
+        return BadUsage("cannot write the progress file \"" + cl.progressPath + "\": " + why);
+    if (!cl.svgPath.empty() && !svg.Open(cl.svgPath, why))
+        return BadUsage("cannot write the picture \"" + cl.svgPath + "\": " + why);
     if (!cl.tracePath.empty()) {
         if (!trace.Open(cl.tracePath, why))
             return BadUsage("cannot write the trace file \"" + cl.tracePath + "\": " + why);
@@ -183,6 +197,7 @@ int Main(int argc, char** argv, Model model) {
         opt.traceTicks = trace.stream();
     }
     opt.consoleStream = cl.quiet ? nullptr : stdout;
+    opt.explain = report.stream() || progress.stream() || svg.stream() || cl.summary;
 
     // No earlier answer survives a run that cannot give a new one.
     std::string commands;
@@ -211,12 +226,22 @@ int Main(int argc, char** argv, Model model) {
                      "records after it were not estimated\n",
                      r.endedAt->record, r.endedAt->text.c_str());
 
+    if (cl.summary && r.explanation) std::fputs(("\n" + explain::Summary(*r.explanation)).c_str(), stdout);
+    std::fflush(stdout);
+
     int exitStatus = 0;
+    const auto finish = [&](OutputFile& f, const char* what, const std::string& text) {
+        if (!f.stream()) return;
+        std::fwrite(text.data(), 1, text.size(), f.stream());
+        std::string err;
+        if (!f.Close(err)) exitStatus = Fail(2, std::string("cannot write ") + what + " \"" + f.path() + "\": " + err);
+    };
     if (!trace.Close(why)) exitStatus = Fail(2, "cannot write the trace file \"" + cl.tracePath + "\": " + why);
-    if (report.stream()) {
-        const std::string json = ReportJson(r);
-        std::fwrite(json.data(), 1, json.size(), report.stream());
-        if (!report.Close(why)) exitStatus = Fail(2, "cannot write the report file \"" + cl.reportPath + "\": " + why);
+    finish(report, "the report file", report.stream() ? ReportJson(r) : "");
+    if (r.explanation) {
+        finish(progress, "the progress file", progress.stream() ? explain::ProgressCsv(*r.explanation) : "");
+        const std::string title = "corvanta " + std::string(ModelTag(model)) + " " + cmdPath;
+        finish(svg, "the picture", svg.stream() ? explain::Svg(*r.explanation, title) : "");
     }
     return exitStatus;
 }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "explain/explain.h"
+#include "corvanta/explain.h"
 #include "explain/text.h"
 
 namespace corvanta::explain {

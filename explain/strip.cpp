@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "explain/explain.h"
+#include "corvanta/explain.h"
 
 namespace corvanta::explain {
 

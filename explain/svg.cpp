@@ -28,7 +28,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "explain/explain.h"
+#include "corvanta/explain.h"
 #include "explain/text.h"
 
 namespace corvanta::explain {
@@ -363,8 +363,10 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     std::string heading = title.empty() ? std::string("Job") : std::string(title);
     Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
     w.Text(left, y + w.Px(28), 20, heading, kInk, "", true);
-    const std::string counts = Cat(Dec(uint64_t{job.vectors}), " vectors \u00b7 ", Dec(uint64_t{job.rasterLines}),
-                                   " raster lines \u00b7 ", Dec(uint64_t{job.penChanges}), " pen changes \u00b7 bed ",
+    const auto counted = [](uint64_t n, const char* one, const char* many) { return Cat(Dec(n), n == 1 ? one : many); };
+    const std::string counts = Cat(counted(job.vectors, " vector", " vectors"), " \u00b7 ",
+                                   counted(job.rasterLines, " raster line", " raster lines"), " \u00b7 ",
+                                   counted(job.penChanges, " pen change", " pen changes"), " \u00b7 bed ",
                                    Mm(bedX / double(kServoPerMm)), " \u00d7 ", Mm(bedY / double(kServoPerMm)), " mm");
     w.Text(left, y + w.Px(50), 12.5, counts, kMuted);
 

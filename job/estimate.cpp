@@ -60,6 +60,7 @@ Result Estimate(std::string_view commands, const Options& options) {
     const bool deterministic = options.schedule == Schedule::Deterministic;
     Machine m(console, options.model == Model::K730 ? ModelK730 : ModelXR7, deterministic);
     m.TickTraceFile = options.traceTicks;
+    m.Explaining = options.explain;
 
     m.Con("Start job working time calculating....\n");
     m.DbgClear(Event);
@@ -70,6 +71,8 @@ Result Estimate(std::string_view commands, const Options& options) {
             m.DbgClear(cat);
     }
     m.InitMachine();
+    m.SegStartX = m.SvoPosX;
+    m.SegStartY = m.SvoPosY;
     m.SchedStartThreads();
     if (options.runJob) (void)m.CorvantaCmdInterpreter(commands);
     m.SchedStopThreads();
@@ -98,8 +101,13 @@ Result Estimate(std::string_view commands, const Options& options) {
     r.PclAbsY = m.PclAbsY;
     r.schedule = options.schedule;
     r.model = options.model;
-    r.hostMs = static_cast<uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - hostStart).count());
+    const auto hostTime = std::chrono::steady_clock::now() - hostStart;
+    r.hostMs = static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(hostTime).count());
+    if (options.explain) {
+        auto e = std::make_shared<explain::JobExplain>(m.BuildExplanation());
+        e->hostSeconds = std::chrono::duration<double>(hostTime).count();
+        r.explanation = std::move(e);
+    }
     return r;
 }
 
@@ -130,6 +138,7 @@ std::string ReportJson(const Result& r) {
     j["PclAbsY"] = r.PclAbsY;
     j["schedule"] = r.schedule == Schedule::Deterministic ? "deterministic" : "threaded";
     j["model"] = ModelTag(r.model);
+    if (r.explanation) j["breakdown"] = nlohmann::ordered_json::parse(explain::BreakdownJson(*r.explanation));
     if (r.endedAt)
         j["endedAt"] = {{"record", r.endedAt->record}, {"text", r.endedAt->text}};
     else

@@ -113,9 +113,15 @@ bool Machine::ApplyOneValue(const char* kw, int32_t v) {
     else if (!std::strcmp(kw, "SetStartRasterGraphics")) HandleStartRasterGraphics();
     else if (!std::strcmp(kw, "SetEndRasterGraphics")) HandleEndRasterGraphics();
     else if (!std::strcmp(kw, "ToHpglMode")) HandleToHpglMode();
-    else if (!std::strcmp(kw, "execute_penselect")) execute_penselect(v);
+    else if (!std::strcmp(kw, "execute_penselect")) {
+        PenSelections += 1;
+        execute_penselect(v);
+    }
     else if (!std::strcmp(kw, "ToPclMode")) ToPclMode();
-    else if (!std::strcmp(kw, "RasterLineOut")) HandleRasterLineOut();
+    else if (!std::strcmp(kw, "RasterLineOut")) {
+        RasterLinesOut += 1;
+        HandleRasterLineOut();
+    }
     else return false;
     return true;
 }
@@ -176,10 +182,12 @@ int Machine::CorvantaCmdInterpreter(std::string_view commands) {
             if (fields == 0) break;
             CurRecordNo += 1;
             RecordText(rec);
+            if (Explaining) AppliedRecords.push_back({CurRecordNo, rec.keyword, IsrTick.load()});
             const bool known = fields >= 2 && !rec.keywordTooLong &&
                                (fields == 2 ? ApplyOneValue(rec.keyword, rec.a)
                                             : ApplyTwoValue(rec.keyword, rec.a, rec.b, in));
             if (!known) {
+                if (Explaining) AppliedRecords.pop_back();
                 EndedEarly = EndedAt{CurRecordNo, CurRecordText};
                 break;
             }

@@ -38,6 +38,16 @@ public:
     std::optional<EndedAt> EndedEarly;   // the record that ended the job before the end of the text
     std::string FailureMessage;          // the console line of a failed job (empty for none)
 
+    // --- the records as applied (for the explanation; planner side)
+    struct AppliedRecord {
+        uint32_t record;
+        std::string keyword;
+        uint32_t tick;        // IsrTick when it was applied
+    };
+    std::vector<AppliedRecord> AppliedRecords;
+    uint32_t RasterLinesOut = 0;         // RasterLineOut records applied
+    uint32_t PenSelections = 0;          // execute_penselect records applied
+
     // --- end-of-job report
     int32_t EncX = 0, EncY = 0;          // encoder positions of the last position line
 
@@ -50,6 +60,10 @@ public:
     void JobTimeTick();
     // "Pbd:%d,%d  Svo:%d,%d  Enc:%d,%d"; also stores EncX, EncY.
     std::string FormatPosition();
+
+    // The explanation of the job time, from the servo's bookings and the
+    // applied records (after the run).
+    explain::JobExplain BuildExplanation() const;
 
     void SchedStartThreads();            // threaded schedule: idle thread, then tick thread
     void SchedStopThreads();             // SimDone = 1, wait for the tick thread

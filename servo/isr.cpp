@@ -13,6 +13,7 @@ void ServoLayer::SVO_SetIsrState(int16_t newState) {
         }
     } else if (JobTimePhase == 2 && IsrState != ISRHOLD) {
         JobEndTick = static_cast<int32_t>(IsrTick.load());
+        if (Explaining) BookEndMark();
     }
     IsrState = newState;
 }
@@ -38,6 +39,7 @@ void ServoLayer::TickPass() {
     }
     if (phase != 0 && ProfileState < PROFILE_STATE_COUNT)
         PlanCnt[ProfileState] = static_cast<int32_t>(static_cast<uint32_t>(PlanCnt[ProfileState]) + 1u);
+    if (Explaining && phase == 2) BookTicks(cur, tick, 1);
     SVO_IsrStep();
     if (TickTraceFile)
         std::fprintf(TickTraceFile, "%u,%d,%d,%d,%d\n", tick, IsrState, ProfileState, SvoPosX, SvoPosY);
@@ -60,6 +62,7 @@ void ServoLayer::HoldStep() {
             break;
         }
         case VECTOR:
+            BlockPeakVel = 0;
             SVO_SetIsrState(ISRACC);
             SVO_AccStep();
             ProfileState = PS_HOLD;

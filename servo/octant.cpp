@@ -17,6 +17,8 @@ void ServoLayer::OctStep(uint8_t oct, int32_t a, int32_t b) {
 
 void ServoLayer::SVO_SetVectPtr(VdbData* b) { SVO_VectPtr = b; }
 
+static uint32_t U32(int32_t x) { return static_cast<uint32_t>(x); }
+
 // (slope x distance) >> 16: signed product, arithmetic shift.
 static int32_t SlopePart(uint16_t slope, int32_t dist) { return mul_wrap(slope, dist) >> 16; }
 // (dvel & ~3) x currvel, wrapping.
@@ -68,6 +70,8 @@ void ServoLayer::SVO_StepVect(int32_t major, int32_t minor) {
     const uint32_t curHigh = cv.high_ddr, curLow = cv.ddr;
     const int32_t curMajrvel = cv.majrvel;
     const uint8_t curOct = cur->octant & 7;
+    if (U32(curMajrvel) > BlockPeakVel) BlockPeakVel = U32(curMajrvel);
+    const FinishedBlock finished = Explaining ? FinishedOf(cur) : FinishedBlock{};
     VdbData* nxt = cur->next;
     cur->cmd = 0;
     SVO_SetVectPtr(nxt);
@@ -87,6 +91,7 @@ void ServoLayer::SVO_StepVect(int32_t major, int32_t minor) {
             SVO_SetIsrState(ISRHOLD);
         }
         OctStep(curOct, major, add_wrap(minor, curMinr));
+        if (Explaining) BookSegmentEnd(finished);
         return;
     }
 
@@ -100,6 +105,7 @@ void ServoLayer::SVO_StepVect(int32_t major, int32_t minor) {
         minor = sub_wrap(minor, CarryDistance(nv, curMajr));
         Accelerate(nv, curVel, true);
         OctStep(nxtOct, major, minor);
+        if (Explaining) BookSegmentEnd(finished);
     } else if (diff & 1) {
         // The major axis changes: the two movements swap roles.
         int32_t m = add_wrap(major, curMajr);
@@ -109,12 +115,14 @@ void ServoLayer::SVO_StepVect(int32_t major, int32_t minor) {
             m = sub_wrap(m, CarryDistance(nv, curMinr));
         Accelerate(nv, curVel, false);
         OctStep(nxtOct, minor, m);
+        if (Explaining) BookSegmentEnd(finished);
     } else {
         // Same major axis, other signs.
         minor = add_wrap(minor, curMinr);
         minor = add_wrap(minor, CarryDistance(nv, curMajr));
         Accelerate(nv, curVel, true);
         OctStep(nxtOct, major, sub_wrap(0, minor));
+        if (Explaining) BookSegmentEnd(finished);
     }
 }
 

@@ -153,6 +153,8 @@ void ServoLayer::SVO_DccStep() {
     VdbData* b = SVO_VectPtr.load();
     VectData& v = b->vect;
     const uint16_t cvel = v.currvel;
+    // Deceleration starts from the block's highest velocity.
+    if (U(v.majrvel) > BlockPeakVel) BlockPeakVel = U(v.majrvel);
     if (cvel != 0 && U(v.majrdvel) <= U(v.majrvel)) {
         if (cvel == 1) SVO_SetIsrState(ISRCREEP);
         v.currvel = static_cast<uint16_t>(cvel - 1);
@@ -180,12 +182,14 @@ void ServoLayer::SVO_CreepStep() {
         // End point reached: land exactly on it (a negative remainder takes back an overshoot).
         const int32_t remMinor = v.minrdisth;
         const uint16_t delay = v.end_delay;
+        const FinishedBlock finished = Explaining ? FinishedOf(b) : FinishedBlock{};
         VdbData* nxt = b->next;
         b->cmd = 0;
         EndDelayCount = delay;
         SVO_SetIsrState(delay != 0 ? ISRDELAY : ISRHOLD);
         SVO_SetVectPtr(nxt);
         OctStep(oct, remMajor, remMinor);
+        if (Explaining) BookSegmentEnd(finished);
         return;
     }
     const uint32_t vel = v.acclcount != 0 ? v.creep << CREEP_TO_VEL_SHIFT : U(v.majrvel);

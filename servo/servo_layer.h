@@ -10,8 +10,10 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "base/atom.h"
+#include "corvanta/explain.h"
 #include "ring/ring_layer.h"
 #include "servo/isr.h"
 #include "servo/jobtime.h"
@@ -37,6 +39,26 @@ struct ServoLayer : RingLayer {
     int32_t PlanCnt[PROFILE_STATE_COUNT] = {};   // ticks per ProfileState, counted while armed or counting
     uint32_t JobTickLimit = JOB_TICK_LIMIT;      // job length (ticks) at which the job is stopped
     std::FILE* TickTraceFile = nullptr;  // CSV of every executed ISR step, or null
+
+    // --- the explanation of the job time (servo side; only while Explaining)
+    // Ticks of the counting phase are booked to an activity, a pen and a
+    // record as they run, and become part of the job time when the end mark
+    // moves past them; ticks after the last return to hold are not job time.
+    bool Explaining = false;
+    uint64_t PendingTicks[explain::kActivities] = {};   // booked since the last end mark
+    uint64_t PendingPen[explain::kPens] = {};
+    explain::Breakdown Booked{};                         // ticks up to the end mark
+    std::vector<explain::TimeSpan> BookedSpans;          // job-time ticks from the start mark
+    std::vector<explain::Segment> BookedSegments;        // executed vector blocks
+    // Runs of ticks spent on one record's blocks, in execution order.
+    struct RecordRun {
+        uint32_t record;
+        uint32_t firstTick, lastTick;                    // IsrTick values
+    };
+    std::vector<RecordRun> BookedRecords;
+    int32_t SegStartX = 0, SegStartY = 0;                // servo position where the next segment starts
+    uint32_t BlockPeakVel = 0;                           // highest major velocity of the executing block, 9.23
+    uint32_t LastBookedRecord = 0;                       // record of the last block run (end delays follow it)
 
     // One pass of the tick loop: when a block is current and no block is being
     // handed over, count the tick, book it in the census and run one ISR step.
@@ -64,6 +86,19 @@ struct ServoLayer : RingLayer {
     void OctStep(uint8_t oct, int32_t major, int32_t minor);
 
     void servo_init(int mode, int16_t gainX, int16_t gainY);
+
+    // booking.cpp: the explanation's bookkeeping (called only while Explaining)
+    void BookTicks(const VdbData* cur, uint32_t firstTick, uint32_t n);
+    void BookEndMark();
+    // What the explanation needs of a block, read before the block is freed.
+    struct FinishedBlock {
+        explain::Activity activity = explain::Activity::Other;
+        uint16_t slope = 0;       // minor / major, 0.16
+        uint32_t record = 0;
+    };
+    FinishedBlock FinishedOf(const VdbData* b) const;
+    void BookSegmentEnd(const FinishedBlock& f);
+    explain::Activity ActivityOf(const VdbData* cur) const;
     void servo_off();
 
 private:

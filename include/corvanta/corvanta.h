@@ -8,10 +8,13 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "corvanta/explain.h"
 
 namespace corvanta {
 
@@ -35,6 +38,9 @@ struct Options {
     // false: only the start-up runs (what the machine prints when there is no
     // job to read); no status.
     bool runJob = true;
+    // Book where the job time goes (breakdown, progress of the records, the
+    // path): Result::explanation, and "breakdown" in the report.
+    bool explain = false;
 };
 
 // The record at which the job ended before the end of the text.
@@ -61,6 +67,8 @@ struct Result {
     Schedule schedule = Schedule::Deterministic;
     Model model = Model::XR7;
     uint32_t hostMs = 0;               // host time of the estimate
+    // With Options::explain: where the job time went.
+    std::shared_ptr<const explain::JobExplain> explanation;
 };
 
 // Estimates one job.  Throws std::invalid_argument for an unknown debug category.

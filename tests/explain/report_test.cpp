@@ -14,7 +14,7 @@
 #define HAVE_JSON 1
 #endif
 
-#include "explain/explain.h"
+#include "corvanta/explain.h"
 #include "explain/text.h"
 #include "sample_job.h"
 

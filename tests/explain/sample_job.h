@@ -4,7 +4,7 @@
 // Timing is simple kinematics (no planner), but every figure is consistent:
 // spans tile the job, the breakdown sums to the job's ticks.
 #pragma once
-#include "explain/explain.h"
+#include "corvanta/explain.h"
 
 namespace corvanta::explain::sample {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "explain/explain.h"
+#include "corvanta/explain.h"
 #include "sample_job.h"
 
 namespace corvanta::explain {
