@@ -61,6 +61,7 @@ Result Estimate(std::string_view commands, const Options& options) {
     Machine m(console, options.model == Model::K730 ? ModelK730 : ModelXR7, deterministic);
     m.TickTraceFile = options.traceTicks;
     m.Explaining = options.explain;
+    m.JobTickLimit = options.jobTickLimit;
 
     m.Con("Start job working time calculating....\n");
     m.DbgClear(Event);
@@ -143,7 +144,8 @@ std::string ReportJson(const Result& r) {
         j["endedAt"] = {{"record", r.endedAt->record}, {"text", r.endedAt->text}};
     else
         j["endedAt"] = nullptr;
-    return j.dump(1) + "\n";
+    // Record texts may hold any bytes: invalid UTF-8 becomes U+FFFD.
+    return j.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace corvanta

@@ -41,6 +41,9 @@ struct Options {
     // Book where the job time goes (breakdown, progress of the records, the
     // path): Result::explanation, and "breakdown" in the report.
     bool explain = false;
+    // The job-length guard: a job that passes this many ticks ends with
+    // JobTooLong.  Lowered only by test harnesses that must stay quick.
+    uint32_t jobTickLimit = 0x80000000u;
 };
 
 // The record at which the job ended before the end of the text.

@@ -216,3 +216,19 @@ TEST(RunNotes, RasterEnterTraceHasItsPrefix) {
     RunResult r = job.Run({"--debug", "RasterProc"});
     EXPECT_NE(r.out.find("T00000 \n\rT00000 HandleStartRasterGraphics(Enter)"), std::string::npos) << r.out;
 }
+
+// Every fault ever found has its job here; each must end with a well-formed
+// status, a report and exit status 0, in both schedules.
+TEST(Regress, EveryRegressionJob) {
+    for (const auto& entry : fs::directory_iterator(std::string(CORVANTA_GOLDEN_DIR) + "/regress")) {
+        if (entry.path().extension() != ".cmd") continue;
+        for (const char* schedule : {"--deterministic", "--threaded"}) {
+            Job job(ReadFile(entry.path()));
+            RunResult r = job.Run({schedule, "--report", "r.json", "--summary", "--svg", "j.svg"});
+            EXPECT_EQ(r.exitCode, 0) << entry.path() << " " << schedule << ": " << r.err;
+            const auto lines = StatusFileLines(job.sts());
+            EXPECT_TRUE(lines.size() == 5 || lines.size() == 2) << entry.path();
+            EXPECT_NE(ReadFile(job / "r.json").find("\"status\""), std::string::npos) << entry.path();
+        }
+    }
+}
