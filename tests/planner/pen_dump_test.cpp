@@ -2,12 +2,6 @@
 #include <tuple>
 #include <vector>
 
-#include "driver/interp.h"
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "planner/dump.h"
-#include "planner/pen.h"
-#include "planner/vector.h"
 #include "support/test_support.h"
 
 using namespace corvanta_test;
@@ -21,17 +15,14 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-class PenBlocks : public ::testing::Test {
-protected:
-    void SetUp() override { StartMachine(); }
-};
+using PenBlocks = MachineTest;
 
 TEST_F(PenBlocks, RequestForTheStateHeldQueuesNothing) {
     pbdVelType = RASTER_MOVE_CLASS;
     penupout();   // up since start-up: no block, the class stays
     EXPECT_EQ(std::tuple(freeptr, pbdVelType), std::tuple(&VdbOnline[0], int{RASTER_MOVE_CLASS}));
     DbgSet(PenSel);
-    EXPECT_EQ(Console([] { pendnout(); pendnout(); }), "T00000 pendnout(1)\n\rT00000 pendnout(0)\n\r");
+    EXPECT_EQ(Console([this] { pendnout(); pendnout(); }), "T00000 pendnout(1)\n\rT00000 pendnout(0)\n\r");
     EXPECT_EQ(std::tuple(int{VdbOnline[0].cmd}, freeptr, pbdVelType, PenIsUp),
               std::tuple(int{SHORT_PEN_DOWN}, &VdbOnline[1], int{PEN_DOWN_CLASS}, 0));
 }
@@ -39,7 +30,7 @@ TEST_F(PenBlocks, RequestForTheStateHeldQueuesNothing) {
 TEST_F(PenBlocks, PenSelectWhileDownLiftsThePen) {
     pendnout();
     End_Delay_1 = 5, CREEP_VELOCITY = 4;   // raster values, to be put back
-    Console([] { execute_penselect(3); });
+    Console([this] { execute_penselect(3); });
     EXPECT_EQ(std::tuple(int{VdbOnline[1].kind}, freeptr, PenIsUp, pbdVelType, int{ptCurrentFile->VectorCurrentPen}),
               std::tuple(int{SHORT_PEN_UP}, &VdbOnline[2], 1, int{PEN_UP_CLASS}, 3));
     // The speed set-up waited for the servo and put the vector values back.
@@ -49,14 +40,12 @@ TEST_F(PenBlocks, PenSelectWhileDownLiftsThePen) {
 TEST_F(PenBlocks, PenAboveSixteenEndsTheJob) {
     int accepted = 0;
     std::string reason;
-    Console([&] {   // the abort is caught inside, so the console capture always ends
-        try {
-            execute_penselect(16), ++accepted;
-            execute_penselect(17), ++accepted;
-        } catch (const JobAbort& a) {
-            reason = a.reason;
-        }
-    });
+    try {
+        execute_penselect(16), ++accepted;
+        execute_penselect(17), ++accepted;
+    } catch (const JobAbort& a) {
+        reason = a.reason;
+    }
     EXPECT_EQ(std::tuple(accepted, reason), std::tuple(1, std::string("PenParamError")));
 }
 
@@ -68,26 +57,23 @@ TEST_F(PenBlocks, RasterMoveSelectsTheClassWithoutTouchingThePen) {
 }
 
 TEST(PenInJob, PenSelectWhileDownIsNotFollowedByAnotherPenDown) {
-    StartMachine(ModelXR7, false);
-    TempDir dir;
-    WriteFile(dir / "Corvanta.cmd", "pd_default 100 0\nexecute_penselect 1\npd_default 100 0\n");
-    ExeDir = dir.path.string();
-    Console([] { CorvantaCmdInterpreter(); });
+    Rig m(ModelXR7, false);
+    m.CorvantaCmdInterpreter("pd_default 100 0\nexecute_penselect 1\npd_default 100 0\n");
     // Pen down, vector, pen up, then the second move at once, at pen-up speed.
     std::string kinds;
-    for (int i = 0; i < 5; ++i) kinds += VdbKindTraceNames[VdbOnline[i].kind] + std::string(" ");
+    for (int i = 0; i < 5; ++i) kinds += VdbKindTraceNames[m.VdbOnline[i].kind] + std::string(" ");
     EXPECT_EQ(kinds, "S-PenDn Vector S-PenUp Vector Free ");
-    EXPECT_EQ(std::tuple(VdbRecordClass[3], CmdPenDown, PenIsUp), std::tuple(int{PEN_UP_CLASS}, 1, 1));
+    EXPECT_EQ(std::tuple(m.VdbRecordClass[3], m.CmdPenDown, m.PenIsUp), std::tuple(int{PEN_UP_CLASS}, 1, 1));
 }
 
 TEST_F(PenBlocks, PenBlockAndVectorDumps) {
     srvo_on_pd();   // a pen block: the header only
-    EXPECT_EQ(Console([] { VdbDump(&VdbOnline[0]); }), "==== VdbData S-PenDn  ====================\n\r");
+    EXPECT_EQ(Console([this] { VdbDump(&VdbOnline[0]); }), "==== VdbData S-PenDn  ====================\n\r");
     srvo_on_ve(100, 0);
     VectData& v = VdbOnline[1].vect;
     v.slope = 32768, v.minrdvel = -512, v.minrvel = 3 << 22;
     v.cnrvel = 65535;   // unsigned 16-bit fields print unsigned
-    const std::vector<std::string> lines = Lines(Console([] { VdbDump(&VdbOnline[1]); }));
+    const std::vector<std::string> lines = Lines(Console([this] { VdbDump(&VdbOnline[1]); }));
     ASSERT_EQ(lines.size(), 32u);
     std::string names;   // each line "%-20s = value"
     for (size_t i = 1; i < lines.size(); ++i) names += lines[i].substr(0, lines[i].find(' ')) + " ";
@@ -106,7 +92,7 @@ TEST_F(PenBlocks, PenBlockAndVectorDumps) {
 // planned block as the vector it is (kind from cmd), not as a free block.
 TEST_F(PenBlocks, DumpWhilePlanningShowsThePlannedVector) {
     DbgSet(ShowVdbVect);
-    const std::vector<std::string> lines = Lines(Console([] { srvo_on_ve(100, 0); }));
+    const std::vector<std::string> lines = Lines(Console([this] { srvo_on_ve(100, 0); }));
     ASSERT_EQ(lines.size(), 32u);
     EXPECT_EQ(lines[0], "==== VdbData Vector   0 ==================");
     EXPECT_EQ(lines[2], "majrdisth            = 400");   // 100 plotbed units x 4

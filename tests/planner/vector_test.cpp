@@ -3,24 +3,23 @@
 // No test waits, so the deterministic servo never runs and no block is freed.
 #include <tuple>
 
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "fwShare/fixpt.h"
-#include "planner/vector.h"
+#include "base/fixpt.h"
 #include "support/test_support.h"
 
 using namespace corvanta_test;
 
 namespace {
 
-VectData& V(int i) { return VdbOnline[i].vect; }
+class Planner : public MachineTest {
+protected:
+    VectData& V(int i) { return VdbOnline[i].vect; }
+};
 
 // Pen-down class with the speed record of the chain example: axial 200 steps,
 // accel 3705, creep 1, corner floor 5, end delays 24/100/3.
-class VectorPlan : public ::testing::Test {
+class VectorPlan : public Planner {
 protected:
     void SetUp() override {
-        StartMachine();
         pbdVelType = PEN_DOWN_CLASS;
         VelAccelPool[PEN_DOWN_CLASS] = {PEN_DOWN_CLASS, 200, 200, 3705, 100000, 0, 0};
         CREEP_VELOCITY = 1;
@@ -31,7 +30,7 @@ protected:
 
 TEST_F(VectorPlan, GeometryOfSingleMoves) {
     // Octant, major, minor, slope, angle, acclcount of block i.
-    const auto geometry = [](int i) {
+    const auto geometry = [this](int i) {
         return std::tuple{int{VdbOnline[i].octant}, V(i).majrdisth.load(), V(i).minrdisth.load(), int{V(i).slope},
                           int{V(i).angle}, int{V(i).acclcount}};
     };
@@ -49,7 +48,7 @@ TEST_F(VectorPlan, GeometryOfSingleMoves) {
 // list are by hand: every block is 400 servo units long with majrdvel 3705 << 9
 // and majrvel 1 << 23; the first has no minor and no predecessor.
 TEST_F(VectorPlan, ChainOfThreeShortVectors) {
-    const auto chain = [](int i) {
+    const auto chain = [this](int i) {
         const VectData& v = V(i);
         return std::tuple{int{v.slope}, v.majrdisth.load(), v.minrdisth.load(), int{v.acclcount}, v.majrdvel.load(),
                           v.majrvel.load(), v.minrdvel.load(), v.minrvel.load(), int{v.angle}, int{v.relativeAngle},
@@ -59,7 +58,7 @@ TEST_F(VectorPlan, ChainOfThreeShortVectors) {
     srvo_on_ve(100, 0);
     srvo_on_ve(100, 10);
     DbgSet(AngleSmooth);
-    EXPECT_EQ(Console([] { srvo_on_ve(100, 20); }),
+    EXPECT_EQ(Console([this] { srvo_on_ve(100, 20); }),
               "T00000 AngleSmooth prev:11  rel:6   chg:2    6=>5\n\r"
               "T00000  00 cnrvel:50  psuedoDist:99819   angleDiff:6\n\r"
               "T00000  01 cnrvel:76  psuedoDist:200535  angleDiff:5\n\r");
@@ -118,10 +117,10 @@ TEST_F(VectorPlan, LookBackStopsAfterThirteenBlocks) {
 }
 
 // Pen-up band rescaling of the record {diag 1000, axial 1200, accel 3705, sps 100000}.
-class PenUpBand : public ::testing::Test {
+class PenUpBand : public Planner {
 protected:
-    void SetUp() override { StartMachine(); VelAccelPool[PEN_UP_CLASS] = {PEN_UP_CLASS, 1000, 1200, 3705, 100000, 0, 0}; }
-    static auto Loaded() { return std::tuple(pbdAccel, diag_vel, pbdAxiaVel, int32_t(pbdSps)); }
+    void SetUp() override { VelAccelPool[PEN_UP_CLASS] = {PEN_UP_CLASS, 1000, 1200, 3705, 100000, 0, 0}; }
+    auto Loaded() const { return std::tuple(pbdAccel, diag_vel, pbdAxiaVel, int32_t(pbdSps)); }
 };
 
 TEST_F(PenUpBand, WorkedExampleAt300And900Mm) {
@@ -136,13 +135,13 @@ TEST_F(PenUpBand, WorkedExampleAt300And900Mm) {
 TEST_F(PenUpBand, BandAndKindOfMove) {
     PuBandTrace = true;
     // Both deltas: 5 mm band A, 6 mm band AB, both S 300 and V 80: by hand k = 370500 / 3600 = 102.
-    EXPECT_EQ(Console([] { srvo_on_ve(300, 300); }), "\n\r PU-DxDy\n\r D<=PartA");
-    EXPECT_EQ(Console([] { srvo_on_ve(360, 360); }), "\n\r PU-DxDy\n\r PartA-B");
+    EXPECT_EQ(Console([this] { srvo_on_ve(300, 300); }), "\n\r PU-DxDy\n\r D<=PartA");
+    EXPECT_EQ(Console([this] { srvo_on_ve(360, 360); }), "\n\r PU-DxDy\n\r PartA-B");
     EXPECT_EQ(Loaded(), std::tuple(3632, 2040, 2448, 200000));
     // Only dx: 1016 mm band A (S 3000, V 175: k 10).  Only dy: 16 mm band AB.
-    EXPECT_EQ(Console([] { srvo_on_ve(121920, 0); }), "\n\r PU-OnlyDx\n\r D<=PartA");
+    EXPECT_EQ(Console([this] { srvo_on_ve(121920, 0); }), "\n\r PU-OnlyDx\n\r D<=PartA");
     EXPECT_EQ(Loaded(), std::tuple(37050, 437, 525, 437500));
-    EXPECT_EQ(Console([] { srvo_on_ve(0, -1920); }), "\n\r PU-OnlyDy\n\r PartA-B");
+    EXPECT_EQ(Console([this] { srvo_on_ve(0, -1920); }), "\n\r PU-OnlyDy\n\r PartA-B");
 }
 
 TEST(FixMulDiv, SignAndOverflow) {
@@ -157,7 +156,7 @@ TEST(FixMulDiv, SignAndOverflow) {
 
 TEST_F(VectorPlan, MovesBeyondTheServoRange) {
     // Planned on with a diagnostic: 0x20000001 x 4 = 0x80000004, negative but not 0.
-    EXPECT_EQ(Console([] { srvo_on_ve(0x20000001, 0); }),
+    EXPECT_EQ(Console([this] { srvo_on_ve(0x20000001, 0); }),
               "vect->majrdisth < 0\nxdelta(536870913)ydelta(0)\nVARRESO_PbdToSvoX(4)VARRESO_PbdToSvoY(4)\n");
     EXPECT_EQ(std::tuple(int{VdbOnline[0].kind}, V(0).majrdisth.load()), std::tuple(int{VECTOR}, int32_t(0x80000004u)));
     // Record "pd_default -1073741824 5": dx = -1073741824 x 3 wraps to 2^30,

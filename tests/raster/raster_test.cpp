@@ -9,13 +9,6 @@
 #include <sstream>
 #include <tuple>
 
-#include "driver/interp.h"
-#include "driver/schedule.h"
-#include "fwShare/debug.h"
-#include "fwShare/servo/octant.h"
-#include "planner/vector.h"
-#include "raster/margin.h"
-#include "raster/raster.h"
 #include "support/test_support.h"
 
 using namespace corvanta_test;
@@ -31,31 +24,6 @@ struct Image {
     uint8_t bottomUp = 0, banding = 0;
 };
 
-void Load(const Image& img) {
-    CurrentFileRec& cf = *ptCurrentFile;
-    cf.RasterDPI = img.dpi, cf.RasterUnit = img.unit, cf.ImageWidth = 300, cf.ImageHeight = img.height;
-    cf.ImageAbsPosFlag = img.absolute, cf.ImageOffsetX = img.offX, cf.ImageOffsetY = img.offY;
-    cf.RasterFiringType = img.firing, cf.RasterBuEngrave = img.bottomUp, cf.RasterBandingFree = img.banding;
-    cf.RasterAccelEngrave = 1, cf.RasterSpeedX = 1000, cf.RasterSpeedY = 1000;
-}
-
-// The planner calls echoed under SvoVdbCmd, each followed by a space.
-template <class Fn>
-std::string Calls(Fn&& fn) {
-    DbgSet(SvoVdbCmd);
-    std::istringstream out(Console(fn));
-    DbgClear(SvoVdbCmd);
-    std::string calls;
-    for (std::string word; out >> word;)
-        if (word.starts_with("srvo_on_")) calls += word + " ";
-    return calls;
-}
-
-std::string StartImage(const Image& img) {
-    Load(img);
-    return Calls([] { HandleStartRasterGraphics(); });
-}
-
 template <class Fn>
 std::string AbortReason(Fn&& fn) {
     try {
@@ -66,12 +34,35 @@ std::string AbortReason(Fn&& fn) {
     return "";
 }
 
-class RasterFlow : public ::testing::Test {
+class RasterFlow : public MachineTest {
 protected:
-    void SetUp() override { StartMachine(); }
+    void Load(const Image& img) {
+        CurrentFileRec& cf = *ptCurrentFile;
+        cf.RasterDPI = img.dpi, cf.RasterUnit = img.unit, cf.ImageWidth = 300, cf.ImageHeight = img.height;
+        cf.ImageAbsPosFlag = img.absolute, cf.ImageOffsetX = img.offX, cf.ImageOffsetY = img.offY;
+        cf.RasterFiringType = img.firing, cf.RasterBuEngrave = img.bottomUp, cf.RasterBandingFree = img.banding;
+        cf.RasterAccelEngrave = 1, cf.RasterSpeedX = 1000, cf.RasterSpeedY = 1000;
+    }
+    // The planner calls echoed under SvoVdbCmd, each followed by a space.
+    template <class Fn>
+    std::string Calls(Fn&& fn) {
+        DbgSet(SvoVdbCmd);
+        std::istringstream out(Console(fn));
+        DbgClear(SvoVdbCmd);
+        std::string calls;
+        for (std::string word; out >> word;)
+            if (word.starts_with("srvo_on_")) calls += word + " ";
+        return calls;
+    }
+    std::string StartImage(const Image& img) {
+        Load(img);
+        return Calls([this] { HandleStartRasterGraphics(); });
+    }
     // Servo idle at plotbed (x, y): PCL (x - 240, 55920 - y).
-    static void PlaceCarriage(int32_t x, int32_t y) { SvoPosX = 4 * x, SvoPosY = 4 * y; }
+    void PlaceCarriage(int32_t x, int32_t y) { SvoPosX = 4 * x, SvoPosY = 4 * y; }
 };
+template <class Case>
+class RasterCases : public RasterFlow, public testing::WithParamInterface<Case> {};
 
 // Resolution.X 0 gives margins of 0, so every first stroke is forward; hard_max.x 0
 // clamps any start at X 0 or more, so the carriage always goes along Y, then X.
@@ -89,7 +80,7 @@ TEST_F(RasterFlow, FirstStrokeIsForwardAndStartsAlongYThenX) {
 
 TEST_F(RasterFlow, AlternatingStrokesWithPureTopDownSteps) {
     StartImage({.banding = 2});   // two rows of 6 units per line
-    EXPECT_EQ(Calls([] { for (int i = 0; i < 3; ++i) HandleRasterLineOut(); }),
+    EXPECT_EQ(Calls([this] { for (int i = 0; i < 3; ++i) HandleRasterLineOut(); }),
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(0,-12,0,0); "
               "srvo_on_raster_move(4); srvo_on_ve(-6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(0,-12,0,0); "
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(0,-12,0,0); ");
@@ -97,35 +88,39 @@ TEST_F(RasterFlow, AlternatingStrokesWithPureTopDownSteps) {
 
 TEST_F(RasterFlow, ForwardOnlyStrokesWithDiagonalBottomUpSteps) {
     StartImage({.firing = 1, .bottomUp = 1});   // banding 0 steps one row
-    EXPECT_EQ(Calls([] { for (int i = 0; i < 2; ++i) HandleRasterLineOut(); }),
+    EXPECT_EQ(Calls([this] { for (int i = 0; i < 2; ++i) HandleRasterLineOut(); }),
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(-6168,6,0,0); "
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(-6168,6,0,0); ");
 }
 
-TEST_F(RasterFlow, LineStepsOfAWholeInchAddUpTo3048) {
-    for (uint16_t unit : {304, 609}) {
-        StartMachine();
-        StartImage({.unit = unit, .offY = unit});   // plotbed Y 3048: the start of an inch, index 0
-        WaitServoIdle();
-        const int32_t y0 = positiony;
-        for (int i = 0; i < unit; ++i) HandleRasterLineOut();
-        EXPECT_EQ(std::tuple(y0 - positiony, RasterIndicatorY), std::tuple(3048, int{unit}));
-    }
+using LineSteps = RasterCases<uint16_t>;
+TEST_P(LineSteps, OfAWholeInchAddUpTo3048) {
+    const uint16_t unit = GetParam();
+    StartImage({.unit = unit, .offY = unit});   // plotbed Y 3048: the start of an inch, index 0
+    WaitServoIdle();
+    const int32_t y0 = positiony;
+    for (int i = 0; i < unit; ++i) HandleRasterLineOut();
+    EXPECT_EQ(std::tuple(y0 - positiony, RasterIndicatorY), std::tuple(3048, int{unit}));
 }
+INSTANTIATE_TEST_SUITE_P(Units, LineSteps, testing::Values(304, 609));
 
-TEST_F(RasterFlow, CursorAdvanceAtTheImageEnd) {
-    // Cursor at row 508 (plotbed 3048); advance = banding x (height - 1).
-    struct Case { uint8_t bottomUp, banding; int32_t height, absY, posY; };
-    const Case cases[] = {{0, 2, 3, 512, 3072}, {1, 2, 3, 504, 3024}, {0, 0, 3, 508, 3048}, {0, 2, 0, 508, 3048}};
-    for (const Case& c : cases) {
-        StartMachine();
-        StartImage({.height = c.height, .bottomUp = c.bottomUp, .banding = c.banding});
-        HandleEndRasterGraphics();
-        // PclPosY = rows x 3048 / 508; the image is no longer pending.
-        EXPECT_EQ(std::tuple(PclAbsY, PclPosY, ptCurrentFile->ImageWidth, ptCurrentFile->ImageHeight),
-                  std::tuple(c.absY, c.posY, 0, 0));
-    }
+// Cursor at row 508 (plotbed 3048); advance = banding x (height - 1).
+struct AdvanceCase {
+    uint8_t bottomUp, banding;
+    int32_t height, absY, posY;
+};
+const AdvanceCase kAdvances[] = {{0, 2, 3, 512, 3072}, {1, 2, 3, 504, 3024}, {0, 0, 3, 508, 3048},
+                                 {0, 2, 0, 508, 3048}};
+using CursorAdvance = RasterCases<AdvanceCase>;
+TEST_P(CursorAdvance, AtTheImageEnd) {
+    const AdvanceCase& c = GetParam();
+    StartImage({.height = c.height, .bottomUp = c.bottomUp, .banding = c.banding});
+    HandleEndRasterGraphics();
+    // PclPosY = rows x 3048 / 508; the image is no longer pending.
+    EXPECT_EQ(std::tuple(PclAbsY, PclPosY, ptCurrentFile->ImageWidth, ptCurrentFile->ImageHeight),
+              std::tuple(c.absY, c.posY, 0, 0));
 }
+INSTANTIATE_TEST_SUITE_P(Rows, CursorAdvance, testing::ValuesIn(kAdvances));
 
 TEST_F(RasterFlow, SecondImagePlacedFromTheCursorOfTheFirst) {
     // Start-up cursor (-240, 55920), PCL (0, 0); offsets of 1 inch each way.
@@ -134,7 +129,7 @@ TEST_F(RasterFlow, SecondImagePlacedFromTheCursorOfTheFirst) {
     HandleEndRasterGraphics();   // row 508 + 2: plotbed 510 x 6 = 3060
     // The offsets were consumed by the first start: the second sits at the cursor.
     ptCurrentFile->ImageWidth = 300, ptCurrentFile->ImageHeight = 3;
-    Calls([] { HandleStartRasterGraphics(); });
+    Calls([this] { HandleStartRasterGraphics(); });
     EXPECT_EQ(std::tuple(PclAbsX, PclAbsY, x_mrg, y_mrg), std::tuple(300, 510, 2808, 3060));
 }
 
@@ -142,22 +137,22 @@ TEST_F(RasterFlow, BackToVectorWorkAtTheCursor) {
     PlaceCarriage(1240, 52872);   // PCL (1000, 3048)
     PclPosX = 2000, PclPosY = 1000;
     End_Delay_1 = 5;   // the raster value, to be put back
-    EXPECT_EQ(Calls([] { HandleToHpglMode(); }), "srvo_on_raster_move(6); srvo_on_ve(1000,2048,0,0); ");
+    EXPECT_EQ(Calls([this] { HandleToHpglMode(); }), "srvo_on_raster_move(6); srvo_on_ve(1000,2048,0,0); ");
     // The move has run (the vector start waits for the servo) and vector settings are back.
     EXPECT_EQ(std::tuple(int{LanguageMode}, positionx, positiony, int{End_Delay_1}), std::tuple(1, 2240, 54920, 24));
 }
 
 TEST_F(RasterFlow, ImagesWithoutResolutionOrTableAreRefused) {
     Load({.dpi = 0});
-    EXPECT_EQ(AbortReason([] { HandleStartRasterGraphics(); }), "RasterParamError");
+    EXPECT_EQ(AbortReason([this] { HandleStartRasterGraphics(); }), "RasterParamError");
     Load({.unit = 0});
-    EXPECT_EQ(AbortReason([] { HandleStartRasterGraphics(); }), "RasterParamError");
+    EXPECT_EQ(AbortReason([this] { HandleStartRasterGraphics(); }), "RasterParamError");
     // The end divides by RasterUnit only when it advances the cursor.
-    EXPECT_EQ(AbortReason([] { HandleEndRasterGraphics(); }), "RasterParamError");
+    EXPECT_EQ(AbortReason([this] { HandleEndRasterGraphics(); }), "RasterParamError");
     ptCurrentFile->ImageHeight = 0;
-    EXPECT_EQ(AbortReason([] { HandleEndRasterGraphics(); }), "");
+    EXPECT_EQ(AbortReason([this] { HandleEndRasterGraphics(); }), "");
     // No image has ever selected a step table.
-    EXPECT_EQ(AbortReason([] { HandleRasterLineOut(); }), "RasterParamError");
+    EXPECT_EQ(AbortReason([this] { HandleRasterLineOut(); }), "RasterParamError");
 }
 
 TEST_F(RasterFlow, LineIndexOutsideTheTableIsWrapped) {
@@ -165,13 +160,13 @@ TEST_F(RasterFlow, LineIndexOutsideTheTableIsWrapped) {
     // Cursor at plotbed Y -1164: cur_point = -1164 x 304 / 3048 = -116, index -115,
     // by floor modulo entry 189, one of the 11-unit entries.
     SetRasterDistance(RasterDistanceX, -1164, 304);
-    EXPECT_TRUE(Calls([] { HandleRasterLineOut(); }).ends_with("srvo_on_ve(0,-11,0,0); "));
+    EXPECT_TRUE(Calls([this] { HandleRasterLineOut(); }).ends_with("srvo_on_ve(0,-11,0,0); "));
     EXPECT_EQ(RasterIndicatorY, 190);
     // Unit 300 selects no table and keeps the 3-entry table of a 508 image:
     // Y 1524 gives index 150 + 1, entry 151 mod 3 = 1.
     StartImage({});
     StartImage({.unit = 300, .offY = 150});
-    EXPECT_TRUE(Calls([] { HandleRasterLineOut(); }).ends_with("srvo_on_ve(0,-6,0,0); "));
+    EXPECT_TRUE(Calls([this] { HandleRasterLineOut(); }).ends_with("srvo_on_ve(0,-6,0,0); "));
     EXPECT_EQ(RasterIndicatorY, 2);
 }
 
@@ -194,7 +189,7 @@ TEST_F(RasterFlow, AccelDistance) {
 
 TEST_F(RasterFlow, RunUpStrokeLengthAndDefaultAcceleration) {
     Load({});   // speed 1000, RasterAccelEngrave 1: 13 mm instead of 5168 + 600
-    Console([] { HandleRasterMoving(); });
+    Console([this] { HandleRasterMoving(); });
     EXPECT_EQ(std::tuple(RasterAccelDist, RasterDistanceX), std::tuple(1560, 3048 + 2 * 1560));
     // Acceleration 0 becomes 50 tenths of 1 g (50 x 12350 / 10) and stays for later images.
     EXPECT_EQ(std::tuple(int{ptCurrentFile->RasterAccelX}, int{ptCurrentFile->RasterAccelY},

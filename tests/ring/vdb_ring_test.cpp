@@ -1,7 +1,6 @@
-// The online and offline block rings as start-up leaves them, and the
-// take / hand-over operations on them.
-#include "fwShare/servo/isr.h"
-#include "planner/vdb.h"
+// Taking blocks from the online ring and handing them over to the servo side.
+#include <cstring>
+
 #include "support/test_support.h"
 
 using namespace corvanta_test;
@@ -9,26 +8,19 @@ using P = std::vector<const void*>;
 
 namespace {
 
-TEST(VdbRing, ResetLinksTwoRingsOfTwenty) {
-    StartMachine(ModelXR7, false);
-    EXPECT_EQ((P{freeptr, offline_freeptr}), (P{&VdbOnline[0], &VdbOffline[0]}));
-    for (int i = 0; i < VDB_RING_SIZE; ++i) {
-        const int n = (i + 1) % VDB_RING_SIZE;
-        EXPECT_EQ((std::vector<int>{VdbOnline[i].blockIdx, VdbOffline[i].blockIdx}), (std::vector<int>{i, 20 + i}));
-        EXPECT_EQ((P{VdbOnline[i].next, VdbOnline[n].prev, VdbOffline[i].next, VdbOffline[n].prev}),
-                  (P{&VdbOnline[n], &VdbOnline[i], &VdbOffline[n], &VdbOffline[i]}))
-            << i;
-    }
-}
+using VdbRing = MachineTest;
 
-// A taken block is stamped and its kind cleared; its vector data is not.
-// sendvdb copies the low five bits of cmd and starts only an idle servo, only when piped.
-TEST(VdbRing, TakeAndHandOver) {
-    StartMachine(ModelXR7, false);
-    VdbOnline[0].kind = VECTOR, VdbOnline[0].vect.dx = 77, IsrTick = 1234;
+// A taken block is stamped with the record that queued it and its kind is
+// cleared; its vector data is not.  sendvdb copies the low five bits of cmd
+// and starts only an idle servo, only when piped.
+TEST_F(VdbRing, TakeAndHandOver) {
+    VdbOnline[0].kind = VECTOR, VdbOnline[0].vect.dx = 77;
+    CurRecordNo = 12;
+    std::strcpy(CurRecordText, "pd_default 5 6");
     VdbData *b = GetFreeVdb(), *c = &VdbOnline[1];
     EXPECT_EQ((P{b, freeptr}), (P{&VdbOnline[0], &VdbOnline[1]}));
-    EXPECT_EQ((std::vector<int64_t>{b->kind, b->takenTick, b->vect.dx.load()}), (std::vector<int64_t>{0, 1234, 77}));
+    EXPECT_EQ((std::vector<int64_t>{b->kind, b->vect.dx.load(), VdbRecordNo[0]}), (std::vector<int64_t>{0, 77, 12}));
+    EXPECT_STREQ(VdbRecordText[0], "pd_default 5 6");
     const struct { VdbData* blk; uint8_t cmd; int32_t pipe; int kind; VdbData* current; } steps[] = {
         {b, 0, 1, 0, nullptr}, {b, VECTOR | 0x20, 0, VECTOR, nullptr}, {b, VECTOR | 0x20, 1, VECTOR, b},
         {c, SHORT_PEN_UP, 1, SHORT_PEN_UP, b}};   // servo busy: c waits behind b
@@ -44,8 +36,7 @@ TEST(VdbRing, TakeAndHandOver) {
 
 // Deterministic schedule: with all twenty blocks queued the planner's wait
 // runs the servo until the block at freeptr is free.
-TEST(VdbRing, FullRingWaitsForTheServo) {
-    StartMachine(ModelXR7, true);
+TEST_F(VdbRing, FullRingWaitsForTheServo) {
     for (int i = 0; i < VDB_RING_SIZE; ++i) {
         VdbData* b = GetFreeVdb();
         b->cmd = i % 2 ? SHORT_PEN_UP : SHORT_PEN_DOWN, sendvdb(b);

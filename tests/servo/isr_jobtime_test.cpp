@@ -1,20 +1,20 @@
-// ISR hold and delay steps, job-time marks, census, arithmetic, the position
-// line and the job-length guard.
+// ISR hold and delay steps, and job time: the marks, the census, the
+// arithmetic, the job-length guard and the end-of-job report.
 #include <numeric>
 
-#include "fwShare/debug.h"
 #include "servo_blocks.h"
-#include "setup/varreso.h"
 
 using namespace servo_test;
 
 namespace {
-VdbData* QueuePen(uint8_t kind) { VdbData* b = GetFreeVdb(); b->cmd = kind; sendvdb(b); return b; }
-int64_t CensusSum() { return std::accumulate(PlanCnt, PlanCnt + 7, int64_t{0}); }
-}  // namespace
 
-TEST(IsrHold, PenBlockThenFreeBlockTakesTwoTicks) {
-    Start();
+class Isr : public ServoTest {
+protected:
+    int64_t CensusSum() const { return std::accumulate(PlanCnt, PlanCnt + PROFILE_STATE_COUNT, int64_t{0}); }
+};
+using JobTime = Isr;
+
+TEST_F(Isr, PenBlockThenFreeBlockTakesTwoTicks) {
     const uint32_t t0 = IsrTick;
     VdbData* pen = QueuePen(SHORT_PEN_UP);
     TickPass();
@@ -25,11 +25,10 @@ TEST(IsrHold, PenBlockThenFreeBlockTakesTwoTicks) {
               Vals(2, 0, 0, 1, 0, 0, 2, 1));
 }
 
-TEST(IsrDelay, EndDelayThreeGivesFourDelayTicks) {
+TEST_F(Isr, EndDelayThreeGivesFourDelayTicks) {
     // 2 units creeping at 1/tick (2 < dccDist 63): moves in ticks 1 and 2,
     // lands in 3, counts 3 -> 0 in ticks 4..6, back to hold in 7 (end mark),
     // the pen block behind it goes in tick 8, the free block idles in 9.
-    Start();
     const uint32_t t0 = IsrTick;
     const uint8_t ps0 = ProfileState;
     VdbData* vec = QueueVector({.majr = 2, .majrdvel = U23, .acclcount = 2, .end_delay = 3});
@@ -51,12 +50,11 @@ TEST(IsrDelay, EndDelayThreeGivesFourDelayTicks) {
               Vals(2, 2, 4, 9));
 }
 
-TEST(JobTime, MarksFollowStateStores) {
+TEST_F(JobTime, MarksFollowStateStores) {
     // (tick, new state, then phase, start, end) in order, from ISRIDLE while
     // armed: leaving ISRIDLE starts nothing; leaving hold starts the count
     // (even for ISRIDLE) once per arming; every return to hold, but not hold
     // to hold, moves the end.
-    Start();
     IsrState = ISRIDLE;
     const int64_t steps[][5] = {{10, ISRACC, 1, 0, 0},  {11, ISRHOLD, 1, 0, 0},  {12, ISRIDLE, 2, 12, 0},
                                 {20, ISRHOLD, 2, 12, 20}, {25, ISRHOLD, 2, 12, 20}, {30, ISRDELAY, 2, 12, 20},
@@ -67,7 +65,7 @@ TEST(JobTime, MarksFollowStateStores) {
     }
 }
 
-TEST(JobTime, TickArithmetic) {
+TEST_F(JobTime, TickArithmetic) {
     // ms = 2 x ticks / 5; minutes = ms / 60000; seconds = rest / 1000.
     auto f = [](int32_t s, int32_t e) { auto j = JobTimeOf(s, e); return Vals(j.ticks, j.ms, j.minutes, j.seconds); };
     EXPECT_EQ(f(0, 1000000), Vals(1000000, 400000, 6, 40));           // 2000000 / 5
@@ -78,23 +76,23 @@ TEST(JobTime, TickArithmetic) {
     EXPECT_EQ(f(0, INT32_MIN + 0x20000000), Vals(INT32_MIN + 0x20000000, 214748364, 3579, 8));
 }
 
-TEST(JobTime, ReportPositionTruncatesTowardZero) {
-    Start();
-    // ShowJobTime is off by default: nothing printed, phase back to 0.
-    const std::string off = corvanta_test::Console([] { JobTimeTick(); });
-    EXPECT_EQ(Vals(off.size(), JobTimePhase), Vals(0, 0));
-    SvoPosX = SvoPosY = -1;                // positionx = -1 / 4 = 0 (truncated)
-    EncScaleX = EncScaleY = 65535;         // -1 x 65535 / 65536 truncates to 0; a floor gives -1
+// The end of the job closes the count (phase 0); the census, the figures and
+// the position line are printed only under ShowJobTime.
+TEST_F(JobTime, ReportOnlyUnderShowJobTime) {
+    JobEndTick = 9000000, VectCnt = 3, PlanCnt[PS_ACC] = 12;
+    EXPECT_EQ(Vals(Console([this] { JobTimeTick(); }).size(), JobTimePhase), Vals(0, 0));
+    JobTimePhase = 2;
     DbgSet(ShowJobTime);
-    EXPECT_TRUE(corvanta_test::Console([] { JobTimeTick(); })
-                    .ends_with("\n\rPbd:0,0  Svo:-1,-1  Enc:" + std::to_string(EncOffsetX) + "," +
-                               std::to_string(EncOffsetY) + "\n\r"));
+    EXPECT_EQ(Console([this] { JobTimeTick(); }),
+              "T00000 PlanCnt:12 => IDLE:     0 HOLD:     0 ACC:    12 SLEW:     0 DCC:     0 CREEP:     0 "
+              "DELAY:     0 \n\rT00000 JobTimeTick: 9000000 3600000ms 01:00:00  Vect:3\n\r"
+              "Pbd:0,0  Svo:0,0  Enc:-87987,6104\n\r");
+    EXPECT_EQ(JobTimePhase.load(), 0);
 }
 
-TEST(JobTime, JobLengthGuardStopsStepping) {
+TEST_F(JobTime, JobLengthGuardStopsStepping) {
     // Limit 5 from the dispatch tick s: steps in s..s+4 move 5 units (50 <
     // 63 creeps at 1/tick); tick s+5 raises the fault instead, then nothing runs.
-    Start();
     JobTickLimit = 5;
     QueueVector({.majr = 50, .majrdvel = U23, .acclcount = 2});
     for (int k = 0; k < 20; ++k) TickPass();
@@ -103,3 +101,5 @@ TEST(JobTime, JobLengthGuardStopsStepping) {
     try { WaitServoIdle(); } catch (const JobAbort& a) { reason = a.reason; }
     EXPECT_EQ(reason, "JobTooLong");
 }
+
+}  // namespace

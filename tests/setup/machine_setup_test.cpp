@@ -1,14 +1,4 @@
-// Start-up values, resolution factors and speed records of the machine set-up.
-#include <cstring>
-
-#include "driver/jobtime.h"
-#include "fwShare/debug.h"
-#include "fwShare/servo/isr.h"
-#include "fwShare/servo/octant.h"
-#include "planner/vdb.h"
-#include "raster/raster.h"
-#include "setup/speeds.h"
-#include "setup/varreso.h"
+// Resolution factors, position conversions and speed records of the machine set-up.
 #include "support/test_support.h"
 
 using namespace corvanta_test;
@@ -16,35 +6,13 @@ using V = std::vector<int64_t>;
 
 namespace {
 
-TEST(MachineStartup, SixSpeedLinesDefaultsAndPositions) {
-    EXPECT_EQ(StartMachine(ModelXR7, false),
-              "setup_plotbed_speeds(PEN_UP         ,1200,1);\n\rsetup_plotbed_speeds(PEN_DOWN       ,1200,1);\n\r"
-              "setup_plotbed_speeds(RASTER_FORWARD ,244800,50);\n\rsetup_plotbed_speeds(RASTER_BACKWARD,244800,50);\n\r"
-              "setup_plotbed_speeds(RASTER_OFFSET  ,2400,1);\n\rsetup_plotbed_speeds(RASTER_MOVE    ,1560,1);\n\r");
-    EXPECT_EQ((V{IsrState, JobTimePhase.load(), JobStartTick, JobEndTick, IsrTick.load(), SVO_VectPtr.load() != nullptr,
-                 pbdVelType, pipeflag, IsrCreepVel.load(), CREEP_VELOCITY, CREEP_SPEED, PenUpSpeed, RasterMarginEngrave,
-                 RasterMarginNormal, UsePseudoDist, EncOffsetX, EncOffsetY, HwScaleFactorX, HwScaleFactorY, SvoPosX,
-                 SvoPosY, PclPosX, PclPosY}),
-              (V{ISRHOLD, 0, 0, 0, 0, 0, 1, 0, 1, 1, 625, 121920, 1440, 600, 1, -87987, 6104, 10923, 5461, 0, 0, -240,
-                 55920}));
-    int32_t head[20];   // MaxDistance .. EndDelay6, in record order
-    std::memcpy(head, &CurrentRomParam.MachParam, sizeof head);
-    EXPECT_EQ(V(head, head + 20), (V{89520, 56400, 243840, 124968, 50, 1, 76800, 55200, 240, 55920, 240, 55920, 0, 0,
-                                     24, 100, 3, 5, 0, 0}));
-}
+using Resolution = MachineTest;
+using PlotbedSpeeds = MachineTest;
 
-TEST(Resolution, ConversionFactorsAndEncoderCounts) {
-    StartMachine(ModelXR7, false);
-    // HwScale X and Y, SvoReso X, PbdReso X, AuxReso X, HpglReso X: x 10 / 254, truncating.
-    // Then SvoPerMm and PbdPerMm, the plotbed to servo and HPGL to plotbed factors.
-    EXPECT_EQ((V{ResoPerMm[0], ResoPerMm[1], ResoPerMm[3], ResoPerMm[6], ResoPerMm[9], ResoPerMm[12], SvoPerMmX,
-                 PbdPerMmX, PbdPerMmY, VARRESO_PbdToSvoX, VARRESO_PbdToSvoY, HpglToPbdX, HpglToPbdY}),
-              (V{430, 215, 480, 120, 80, 40, 480, 120, 120, 4, 4, 3, 3}));
-    // 10923 x 1.5 = 16384.5 rounds away from zero.
-    EXPECT_EQ((V{EncToSvoX, EncToSvoY, EncScaleX, EncScaleY, OneG, RasterMoveSpeed}),
-              (V{16385, 8192, 16383, 32768, 12350, 121920}));
-    // Servo units to encoder counts (Q16 product) and, at the idle wait, to plotbed
-    // units (divided by 4): both truncate toward zero.
+// Servo units to encoder counts (Q16 product with the derived scales 16383 and
+// 32768) and, at the idle wait, to plotbed units (divided by 4): both truncate
+// toward zero.
+TEST_F(Resolution, EncoderCountsAndPlotbedPosition) {
     for (const auto& c : {V{4, 0, -87987, 6104, 1, 0}, V{8, 2, -87986, 6103, 2, 0}, V{-1, -1, -87987, 6104, 0, 0},
                           V{-8, -4, -87988, 6106, -2, -1}, V{-7, 7, -87988, 6101, -1, 1},
                           V{-3, -3, -87987, 6105, 0, 0}}) {
@@ -53,7 +21,7 @@ TEST(Resolution, ConversionFactorsAndEncoderCounts) {
     }
 }
 
-TEST(PlotbedSpeeds, RecordsOfTheVectorModeCalls) {
+TEST_F(PlotbedSpeeds, RecordsOfTheVectorModeCalls) {
     // accel argument, class, speed; then accel, sps, diag_vel, axial_vel, LowSpeed, min_corner_vel.
     const int32_t cases[][9] = {
         {1, PEN_UP_CLASS, 1200, 1235, 575, 12, 12, 0, 795},
@@ -67,7 +35,6 @@ TEST(PlotbedSpeeds, RecordsOfTheVectorModeCalls) {
         {30, PEN_DOWN_CLASS, 625, 360, 625, 0, 0, 15, 2730},   // at CREEP_SPEED: low-speed record
         {30, PEN_DOWN_CLASS, 626, 360, 1, 1, 1, 0, 2730},      // one above: steps forced to 1
     };
-    StartMachine(ModelXR7, false);
     for (const auto& c : cases) {
         Console([&] { setup_plotbed_speeds(c[0], c[1], static_cast<uint32_t>(c[2])); });
         const VelAccelRec& r = VelAccelPool[c[1]];
@@ -78,30 +45,29 @@ TEST(PlotbedSpeeds, RecordsOfTheVectorModeCalls) {
     }
     CREEP_VELOCITY = 4, CREEP_SPEED = 2500;   // raster mode
     DbgSet(SvoSpeed);                         // also traces the call and dumps the record (factor 65)
-    EXPECT_EQ(Console([] { setup_plotbed_speeds(50, RASTER_OFFSET_CLASS, 1000); }),
+    EXPECT_EQ(Console([this] { setup_plotbed_speeds(50, RASTER_OFFSET_CLASS, 1000); }),
               "T00000 setup_plotbed_speeds(RASTER_OFFSET  ,1000,50);\n\r"
               "setup_plotbed_speeds(RASTER_OFFSET  ,1000,50);\n\r"
               "  id        : 5\n\r  diag_vel  : 0\n\r  axial_vel : 0\n\r  accel     : 61750\n\r"
               "  sps       : 1000\n\r  LowSpeed  : 26\n\r  ips       : 0\n\r");
 }
 
-// Pen-down speed in thousandths of MaxVelocity.Y at the pens' acceleration, the
-// models' only difference (30 or 60); pen-up is always 0.3 g at 40 in/s.
-TEST(PlotbedSpeeds, PenTablesAndVectorSpeedPerModel) {
+// The models differ only in the pens' pen-down acceleration (30 or 60
+// thousandths of 1 g).  Pen-down speed in thousandths of MaxVelocity.Y at that
+// acceleration; pen-up is always 0.3 g at 40 in/s.
+TEST(VectorSpeed, SpeedRecordsPerModel) {
+    // speed of pen 7, pen-down speed, LowSpeed, acceleration of the model.
     for (const auto& c : {V{500, 62484, 0, 30}, V{1000, 124968, 0, 60}, V{0, 0, 1, 30}}) {
-        StartMachine(c[3] == 30 ? ModelXR7 : ModelK730, false);
-        for (int p = 0; p <= 16; ++p)
-            EXPECT_EQ((V{ptCurrentFile->VectorSpeed[p], pLaserVectorParam->VectorAccel[p],
-                         ptCurrentFile->VectorAccel[p]}),
-                      (V{500, 3, p ? c[3] : 1}))
-                << "pen " << p;
-        ptCurrentFile->VectorCurrentPen = 7;
-        ptCurrentFile->VectorSpeed[7] = static_cast<uint16_t>(c[0]);
-        EXPECT_EQ(Console([] { SetVectorMode(), lsrinp_SetVectSpeed(); }),
-                  "setup_plotbed_speeds(PEN_UP         ,121920,3);\n\rsetup_plotbed_speeds(PEN_DOWN       ," +
-                      std::to_string(c[1]) + "," + std::to_string(c[3]) + ");\n\r");
-        EXPECT_EQ((V{VelAccelPool[PEN_DOWN_CLASS].LowSpeed, VelAccelPool[PEN_UP_CLASS].diag_vel, End_Delay_1,
-                     End_Delay_2, End_Delay_3}),
+        Rig m(c[3] == 30 ? ModelXR7 : ModelK730, false);
+        m.ptCurrentFile->VectorCurrentPen = 7;
+        m.ptCurrentFile->VectorSpeed[7] = static_cast<uint16_t>(c[0]);
+        m.SetVectorMode(), m.lsrinp_SetVectSpeed();
+        EXPECT_EQ(m.NewConsole(), "setup_plotbed_speeds(PEN_UP         ,121920,3);\n\r"
+                                  "setup_plotbed_speeds(PEN_DOWN       ," +
+                                      std::to_string(c[1]) + "," + std::to_string(c[3]) + ");\n\r")
+            << m.CorvantaModel.tag;
+        EXPECT_EQ((V{m.VelAccelPool[PEN_DOWN_CLASS].LowSpeed, m.VelAccelPool[PEN_UP_CLASS].diag_vel, m.End_Delay_1,
+                     m.End_Delay_2, m.End_Delay_3}),
                   (V{c[2], 858, 24, 100, 3}));
     }
 }
