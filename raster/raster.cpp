@@ -71,22 +71,16 @@ void RasterLayer::HandleCarriagePosition(PclPosRec rec) {
 
     if (add_wrap(cf.ImageWidth, cf.ImageHeight) != 0) {
         rec.x = sub_wrap(rec.x, RasterAccelDist);
-        const auto backward = [&] {
-            RasterDir = 1;
-            rec.x = add_wrap(rec.x, RasterDistanceX);
-        };
-        if (cf.RasterFiringType != 0)
-            RasterDir = 0;
-        else if (static_cast<uint32_t>(MarginL) <= static_cast<uint32_t>(span))
-            RasterDir = 0;
-        else if (static_cast<uint32_t>(MarginR) > static_cast<uint32_t>(T))
-            backward();
-        else if (MarginR == T)
-            RasterDir = 0;
-        else if (cx > MarginMid)
-            backward();
-        else
-            RasterDir = 0;
+        // The first stroke runs backward (from the right) only for images that
+        // may engrave both ways, start right of the span the carriage can
+        // reach from the left, and either pass the table's end or begin
+        // right of the image middle (limits compared unsigned).
+        const bool pastTable = static_cast<uint32_t>(MarginR) > static_cast<uint32_t>(T);
+        const bool backward = cf.RasterFiringType == 0 &&
+                              static_cast<uint32_t>(MarginL) > static_cast<uint32_t>(span) &&
+                              (pastTable || (MarginR != T && cx > MarginMid));
+        RasterDir = backward ? 1 : 0;
+        if (backward) rec.x = add_wrap(rec.x, RasterDistanceX);
     }
 
     if (rec.x >= 0 && static_cast<uint32_t>(add_wrap(m.InitDistance.X, rec.x)) > static_cast<uint32_t>(hard_max.x))
