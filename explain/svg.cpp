@@ -338,13 +338,22 @@ std::string ClockText(uint64_t ms, uint64_t step) {
     return Cat(detail::Fixed(static_cast<double>(ms) / 1000.0, 1), " s");
 }
 
-}  // namespace
+constexpr double kSidePx = 34;   // margin left and right of the map, in pixels
+constexpr double kStripPx = 22;  // height of the time strip, in pixels
 
-std::string Svg(const JobExplain& job, std::string_view title) {
-    const Map map = BuildMap(job);
-    const uint64_t jobMs = TicksToMs(job.ticks);
+// Layout shared by the parts of the picture: the bed in servo units, the map
+// area in mm (SVG coordinates) and the writer that holds the elements drawn.
+struct Layout {
+    Writer w;
+    int64_t bedX, bedY;    // bed size in servo units
+    double left, right;    // map edges
+    double mapW;           // map width
+    double mapTop, mapH;   // map top edge and height
+};
 
-    // Map area in mm (SVG coordinates): the bed and every segment.
+// The map area covers the bed and every segment; the picture is kCanvasPx
+// pixels wide, the map plus a margin on either side.
+Layout MakeLayout(const JobExplain& job, const Map& map) {
     const int64_t bedX = std::max<int32_t>(job.bedXsvo, 0), bedY = std::max<int32_t>(job.bedYsvo, 0);
     Box area;
     area.Add(0, 0), area.Add(bedX, bedY);
@@ -352,26 +361,29 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     const double L = SvoToCmm(area.x0) / 100.0, R = SvoToCmm(area.x1) / 100.0;
     const double T = SvoToCmm(bedY - area.y1) / 100.0, B = SvoToCmm(bedY - area.y0) / 100.0;
     const double mapW = std::max(R - L, 1.0), mapH = std::max(B - T, 1.0);
+    return Layout{Writer(mapW / (kCanvasPx - 2 * kSidePx)), bedX, bedY, L, L + mapW, mapW, T, mapH};
+}
 
-    constexpr double kSidePx = 34;
-    Writer w(mapW / (kCanvasPx - 2 * kSidePx));
-    const double left = L, right = L + mapW, width = mapW + w.Px(2 * kSidePx);
-
-    // ---- title
-    double y = T - w.Px(80);   // top of the picture; the map starts 80 px lower
-    const double top = y;
+// Title line and line of counts from `top`; returns the heading.
+std::string DrawTitle(Layout& l, const JobExplain& job, std::string_view title, uint64_t jobMs, double top) {
+    Writer& w = l.w;
     std::string heading = title.empty() ? std::string("Job") : std::string(title);
     Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
-    w.Text(left, y + w.Px(28), 20, heading, kInk, "", true);
+    w.Text(l.left, top + w.Px(28), 20, heading, kInk, "", true);
     const auto counted = [](uint64_t n, const char* one, const char* many) { return Cat(Dec(n), n == 1 ? one : many); };
     const std::string counts = Cat(counted(job.vectors, " vector", " vectors"), " \u00b7 ",
                                    counted(job.rasterLines, " raster line", " raster lines"), " \u00b7 ",
                                    counted(job.penChanges, " pen change", " pen changes"), " \u00b7 bed ",
-                                   Mm(bedX / double(kServoPerMm)), " \u00d7 ", Mm(bedY / double(kServoPerMm)), " mm");
-    w.Text(left, y + w.Px(50), 12.5, counts, kMuted);
+                                   Mm(l.bedX / double(kServoPerMm)), " \u00d7 ", Mm(l.bedY / double(kServoPerMm)),
+                                   " mm");
+    w.Text(l.left, top + w.Px(50), 12.5, counts, kMuted);
+    return heading;
+}
 
-    // ---- map: bed, grid, labels
-    const double bedW = SvoToCmm(bedX) / 100.0, bedH = SvoToCmm(bedY) / 100.0;
+// The bed with its millimetre grid and the grid's labels.
+void DrawBed(Layout& l) {
+    Writer& w = l.w;
+    const double bedW = SvoToCmm(l.bedX) / 100.0, bedH = SvoToCmm(l.bedY) / 100.0;
     w.Rect(0, 0, bedW, bedH, "#fafaf8", "#8c8c8c", 1);
     static constexpr std::array<uint64_t, 9> kGridSteps = {10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
     const uint64_t grid = NiceStep(static_cast<uint64_t>(std::max(bedW, bedH)), 10, kGridSteps);
@@ -384,8 +396,11 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     for (uint64_t g = 0; g <= bedH && bedH > 0; g += grid)
         w.Text(-w.Px(5), bedH - double(g) + w.Px(3.5), 10, Dec(g), kMuted, "end");
     if (bedW > 0) w.Text(bedW, bedH + w.Px(26), 10, "mm", kMuted, "end");
+}
 
-    // ---- map: motion
+// The motion of the job: raster bands, raster moves, travel, other motion
+// and cutting by speed bin.
+void DrawMotion(Writer& w, const Map& map) {
     w.Raw("<g id=\"motion\">\n");
     if (!map.bands.Empty()) w.Fill(map.bands.D(), kBandFill, "raster", kBandEdge, 0.8, "raster");
     if (!map.rasterMove.Empty())
@@ -397,10 +412,12 @@ std::string Svg(const JobExplain& job, std::string_view title) {
             w.Stroke(map.cutting[b].D(), map.bins.Colour(b), 1.8, Cat("cutting speed", Dec(b)), {}, true,
                      Cat("cutting at ", Dec(map.bins.step * b), "\u2013", Dec(map.bins.step * (b + 1)), " mm/s"));
     w.Raw("</g>\n");
+}
 
-    // ---- legend of the map
-    y = T + mapH + w.Px(52);
-    LegendRow legend(w, left, right, y, 20);
+// The legend of the map below it; returns the y of its last row.
+double DrawMapLegend(Layout& l, const Map& map) {
+    Writer& w = l.w;
+    LegendRow legend(w, l.left, l.right, l.mapTop + l.mapH + w.Px(52), 20);
     bool anyCut = false;
     for (bool u : map.binUsed) anyCut = anyCut || u;
     if (anyCut) {
@@ -428,9 +445,11 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     }
     if (!map.rasterMove.Empty()) lineItem("raster move", kRasterMoveColour, {2, 2});
     if (!map.other.Empty()) lineItem("other", kOtherColour, {1, 2});
+    return legend.Y();
+}
 
-    // ---- time strip
-    const Breakdown& bd = job.breakdown;
+// Label of each activity: name, time and share of the job.
+std::array<std::string, kActivities> ActivityLabels(const Breakdown& bd) {
     uint64_t actTotal = 0;
     for (uint64_t t : bd.ticks) actTotal += t;
     const auto shares = detail::ShareTenths(std::vector<uint64_t>(bd.ticks, bd.ticks + kActivities), actTotal);
@@ -438,11 +457,18 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     for (int a = 0; a < kActivities; ++a)
         actLabel[a] = Cat(ActivityName(Activity(a)), " ", detail::Hms(TicksToMs(bd.ticks[a])), " (",
                           detail::Percent(shares[a]), ")");
+    return actLabel;
+}
 
-    y = legend.Y() + w.Px(40);
+// The time strip's heading at y and, below it, the strip with the job's
+// activities in time order; returns the top of the strip.
+double DrawTimeStrip(Layout& l, const JobExplain& job, uint64_t jobMs,
+                     const std::array<std::string, kActivities>& actLabel, double y) {
+    Writer& w = l.w;
+    const double left = l.left, mapW = l.mapW;
     w.Text(left, y, 12, "Time line", kInk, "", true);
-    w.Text(right, y, 12, detail::Hms(jobMs), kMuted, "end");
-    const double stripTop = y + w.Px(8), stripH = w.Px(22);
+    w.Text(l.right, y, 12, detail::Hms(jobMs), kMuted, "end");
+    const double stripTop = y + w.Px(8), stripH = w.Px(kStripPx);
     w.Rect(left, stripTop, mapW, stripH, "#f1f1ef", "#c8c8c8", 0.8);
     const double stripPx = mapW / w.Px(1);
     const uint64_t minTicks = static_cast<uint64_t>(std::ceil(static_cast<double>(job.ticks) / (2 * stripPx)));
@@ -460,38 +486,54 @@ std::string Svg(const JobExplain& job, std::string_view title) {
         if (!barPaths[a].Empty())
             w.Fill(barPaths[a].D(), kActivityColour[a], ActivityName(Activity(a)), "", 0, actLabel[a]);
     w.Raw("</g>\n");
+    return stripTop;
+}
 
-    // clock axis
-    y = stripTop + stripH;
+// The clock axis under the strip at stripTop, or a note when the job takes
+// no time; returns the y of the strip's bottom edge.
+double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop) {
+    Writer& w = l.w;
+    const double stripH = w.Px(kStripPx);
+    const double y = stripTop + stripH;
     if (jobMs > 0) {
         const uint64_t step = ClockStep(jobMs);
         std::string ticksD;
         for (uint64_t t = 0; t <= jobMs; t += step) {
-            const double x = left + static_cast<double>(t) / static_cast<double>(jobMs) * mapW;
+            const double x = l.left + static_cast<double>(t) / static_cast<double>(jobMs) * l.mapW;
             Append(ticksD, "M", Mm(x), " ", Mm(y), "v", Mm(w.Px(4)));
-            const bool nearEnd = right - x < w.Px(24);
+            const bool nearEnd = l.right - x < w.Px(24);
             w.Text(x, y + w.Px(16), 10, ClockText(t, step), kMuted, t == 0 ? "start" : nearEnd ? "end" : "middle");
             if (jobMs - t < step) break;
         }
         w.Stroke(ticksD, "#9a9a9a", 0.8, "axis");
     } else {
-        w.Text(left + mapW / 2, stripTop + stripH / 2 + w.Px(4), 11, "no job time", kMuted, "middle");
+        w.Text(l.left + l.mapW / 2, stripTop + stripH / 2 + w.Px(4), 11, "no job time", kMuted, "middle");
     }
+    return y;
+}
 
-    // legend of the activities
-    LegendRow acts(w, left, right, y + w.Px(44), 20);
+// The legend of the activities that took time, from y; returns the bottom
+// of the picture.
+double DrawActivityLegend(Layout& l, const Breakdown& bd, const std::array<std::string, kActivities>& actLabel,
+                          double y) {
+    Writer& w = l.w;
+    LegendRow acts(w, l.left, l.right, y, 20);
     for (int a = 0; a < kActivities; ++a) {
         if (bd.ticks[a] == 0) continue;
         const double x = acts.Place(18 + TextPx(actLabel[a], 12) + 16);
         w.Rect(x, acts.Y() - w.Px(10), w.Px(12), w.Px(12), kActivityColour[a]);
         w.Text(x + w.Px(18), acts.Y(), 12, actLabel[a], kInk);
     }
-    const double bottom = acts.Y() + w.Px(20);
+    return acts.Y() + w.Px(20);
+}
 
-    // ---- assemble
-    const double height = bottom - top;
+// The SVG document: header with size and viewBox from top to bottom, the
+// title, a white background and the elements drawn.
+std::string Assemble(Layout& l, std::string_view heading, double top, double bottom) {
+    Writer& w = l.w;
+    const double width = l.mapW + w.Px(2 * kSidePx), height = bottom - top;
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    const std::string box[4] = {Mm(left - w.Px(kSidePx)), Mm(top), Mm(width), Mm(height)};
+    const std::string box[4] = {Mm(l.left - w.Px(kSidePx)), Mm(top), Mm(width), Mm(height)};
     Append(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", Dec(uint64_t(kCanvasPx)), "\" height=\"",
            Dec(static_cast<uint64_t>(std::llround(height / w.Px(1)))), "\" viewBox=\"", box[0], " ", box[1], " ",
            box[2], " ", box[3], "\" font-family=\"Helvetica, Arial, sans-serif\">\n");
@@ -501,6 +543,24 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     svg += w.Out();
     svg += "</svg>\n";
     return svg;
+}
+
+}  // namespace
+
+std::string Svg(const JobExplain& job, std::string_view title) {
+    const Map map = BuildMap(job);
+    const uint64_t jobMs = TicksToMs(job.ticks);
+    Layout l = MakeLayout(job, map);
+    const double top = l.mapTop - l.w.Px(80);   // top of the picture; the map starts 80 px lower
+    const std::string heading = DrawTitle(l, job, title, jobMs, top);
+    DrawBed(l);
+    DrawMotion(l.w, map);
+    const double legendY = DrawMapLegend(l, map);
+    const auto actLabel = ActivityLabels(job.breakdown);
+    const double stripTop = DrawTimeStrip(l, job, jobMs, actLabel, legendY + l.w.Px(40));
+    const double axisY = DrawClockAxis(l, jobMs, stripTop);
+    const double bottom = DrawActivityLegend(l, job.breakdown, actLabel, axisY + l.w.Px(44));
+    return Assemble(l, heading, top, bottom);
 }
 
 }  // namespace corvanta::explain
