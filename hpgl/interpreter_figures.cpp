@@ -1,0 +1,208 @@
+// The interpreter's figures: arcs, circles, Bezier curves, rectangles, wedges, polygons, PE and ticks.
+#include <algorithm>
+#include <cmath>
+
+#include "hpgl/curves.h"
+#include "hpgl/interpreter.h"
+#include "hpgl/polyline_encoded.h"
+
+namespace corvanta::hpgl {
+
+// --- arcs, circles, curves -------------------------------------------------------------------------------
+
+void Interpreter::Arc(Point center, double sweepDeg, std::optional<double> chord) {
+    if (!std::isfinite(sweepDeg) || !IsFinite(center)) return;
+    if (std::fabs(sweepDeg) > 360.0) {
+        notes_.Add("sweep", "arc sweeps beyond 360 degrees were drawn as 360 degrees");
+        sweepDeg = std::copysign(360.0, sweepDeg);
+    }
+    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
+    const double deg = ChordAngleDeg(chord, chordTolerance_, Length(pos_ - center), notes_);
+    Chords(ArcPoints(center, pos_, sweepDeg, deg), penDown_);
+}
+
+void Interpreter::ThreePointArc(Point through, Point end, std::optional<double> chord) {
+    const Point start = pos_;
+    if (!IsFinite(through) || !IsFinite(end)) return;
+    if (end == start) {
+        // Back to the start: the full circle whose diameter runs from the start to the intermediate point.
+        if (!(through == start)) Arc((start + through) * 0.5, 360.0, chord);
+        return;
+    }
+    const std::optional<Point> c = CircleCenter(start, through, end);
+    if (!c) {   // the three points on a line: a line to the end point
+        Chords({end}, penDown_);
+        return;
+    }
+    const double a0 = std::atan2(start.y - c->y, start.x - c->x);
+    const auto turn = [&](Point p) {   // counterclockwise angle from the start, 0..2 pi
+        const double a = std::atan2(p.y - c->y, p.x - c->x) - a0;
+        return a < 0.0 ? a + 2.0 * kPi : a;
+    };
+    const double toEnd = turn(end), toThrough = turn(through);
+    const double sweep = (toThrough < toEnd ? toEnd : toEnd - 2.0 * kPi) * 180.0 / kPi;
+    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
+    std::vector<Point> points = ArcPoints(*c, start, sweep, ChordAngleDeg(chord, chordTolerance_, Length(start - *c), notes_));
+    if (!points.empty()) points.back() = end;
+    Chords(points, penDown_);
+}
+
+void Interpreter::Circle(const std::vector<double>& p) {
+    if (p.empty() || !std::isfinite(p[0])) return notes_.Add("malformed CI", "CI without a radius: skipped");
+    const double r = p[0] * frame_.UnitX();   // a negative radius starts the circle at 180 degrees
+    std::optional<double> chord = p.size() > 1 ? std::optional<double>(p[1]) : std::nullopt;
+    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
+    const Point center = pos_, start = center + Point{r, 0.0};
+    const std::vector<Point> points = ArcPoints(center, start, 360.0, ChordAngleDeg(chord, chordTolerance_, std::fabs(r), notes_));
+    if (polygonMode_) {
+        if (polygonVertices_ + points.size() + 2 > kMaxPolygonVertices) {
+            return notes_.Add("polygon full", "polygon mode holds at most 1,000,000 vertices: further ones were dropped");
+        }
+        std::vector<PolygonVertex> circle{{start, false}};
+        for (const Point& q : points) circle.push_back({q, true});
+        polygonVertices_ += circle.size();
+        polygon_.push_back(std::move(circle));
+        polygon_.push_back({{center, false}});
+        ++polygonVertices_;
+        return;
+    }
+    out_.PenUp();
+    out_.Travel(Phys(start));
+    Point prev = start;
+    if (points.empty()) out_.Draw(Phys(start), Phys(start));   // radius 0: a dot
+    for (const Point& q : points) {
+        if (out_.Full()) return;
+        out_.Draw(Phys(prev), Phys(q));
+        prev = q;
+    }
+    out_.PenUp();
+    out_.Travel(Phys(center));
+}
+
+void Interpreter::Wedge(const std::vector<double>& p, bool fill) {
+    const char* name = fill ? "WG" : "EW";
+    if (p.size() < 3) return notes_.Add(std::string("malformed ") + name, std::string(name) + " needs a radius, a start and a sweep angle: skipped");
+    if (polygonMode_) return notes_.Add("in polygon", "EA, ER, RA, RR, EW and WG inside polygon mode were skipped");
+    double r = p[0] * frame_.UnitX(), start = p[1], sweep = p[2];
+    if (!std::isfinite(r) || !std::isfinite(start) || !std::isfinite(sweep)) return;
+    if (r < 0.0) r = -r, start += 180.0;
+    if (std::fabs(sweep) > 360.0) {
+        notes_.Add("sweep", "arc sweeps beyond 360 degrees were drawn as 360 degrees");
+        sweep = std::copysign(360.0, sweep);
+    }
+    std::optional<double> chord = p.size() > 3 ? std::optional<double>(p[3]) : std::nullopt;
+    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
+    const Point center = pos_, first = center + RotatedBy({r, 0.0}, DegToRad(start));
+    std::vector<Point> path{center, first};
+    for (const Point& q : ArcPoints(center, first, sweep, ChordAngleDeg(chord, chordTolerance_, r, notes_))) path.push_back(q);
+    path.push_back(center);
+    Outline(path);
+    if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
+}
+
+void Interpreter::Rectangle(const std::vector<double>& p, bool relative, bool fill) {
+    if (p.size() < 2) return notes_.Add("malformed rectangle", "EA, ER, RA or RR without a corner: skipped");
+    if (polygonMode_) return notes_.Add("in polygon", "EA, ER, RA, RR, EW and WG inside polygon mode were skipped");
+    const Point c = relative ? pos_ + frame_.UserDeltaToFrame({p[0], p[1]}) : frame_.UserToFrame({p[0], p[1]});
+    if (!IsFinite(c)) return;
+    Outline({pos_, {c.x, pos_.y}, c, {pos_.x, c.y}, pos_});
+    if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
+}
+
+void Interpreter::Bezier(const std::vector<double>& p, bool relative) {
+    if (p.size() % 6 != 0) {
+        notes_.Add("malformed bezier", "a Bezier curve (BZ, BR) lacked control points: the incomplete one was skipped");
+    }
+    for (std::size_t i = 0; i + 5 < p.size() && !out_.Full(); i += 6) {
+        const Point p0 = pos_;
+        auto at = [&](std::size_t k) {
+            const Point v{p[i + k], p[i + k + 1]};
+            return relative ? p0 + frame_.UserDeltaToFrame(v) : frame_.UserToFrame(v);
+        };
+        const Point p1 = at(0), p2 = at(2), p3 = at(4);
+        if (!IsFinite(p1) || !IsFinite(p2) || !IsFinite(p3)) continue;
+        Chords(BezierPoints(p0, p1, p2, p3), penDown_);
+    }
+}
+
+// --- polygons --------------------------------------------------------------------------------------------
+
+void Interpreter::PolygonMode(const std::vector<double>& p) {
+    const std::optional<int32_t> mode = p.empty() ? 0 : Integer(p[0]);
+    if (mode == 0) {
+        polygonMode_ = true;
+        polygon_.assign(1, {{pos_, false}});
+        polygonVertices_ = 1;
+    } else if ((mode == 1 || mode == 2) && polygonMode_) {
+        if (mode == 1) {
+            polygon_.push_back({{pos_, false}});
+        } else {
+            polygonMode_ = false;
+            if (!penDown_) out_.PenUp();   // pen changes inside polygon mode were only recorded
+        }
+    } else if (mode != 1 && mode != 2) {
+        notes_.Add("malformed PM", "PM with a mode other than 0, 1 or 2: skipped");
+    }
+}
+
+void Interpreter::EdgePolygon(bool fill) {
+    if (polygonMode_) return notes_.Add("ep in polygon", "EP or FP inside polygon mode was skipped");
+    if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
+    for (const std::vector<PolygonVertex>& sub : polygon_) {
+        if (sub.size() < 2 || out_.Full()) continue;
+        out_.PenUp();
+        out_.Travel(Phys(sub[0].at));
+        Point prev = sub[0].at;
+        std::optional<Point> first;   // where the subpolygon's drawing starts, the point it is closed to
+        for (std::size_t i = 1; i < sub.size(); ++i) {
+            if (sub[i].down) {
+                if (!first) first = prev;
+                out_.Draw(Phys(prev), Phys(sub[i].at));
+            } else {
+                out_.PenUp();
+                out_.Travel(Phys(sub[i].at));
+            }
+            prev = sub[i].at;
+        }
+        if (first && !(prev == *first)) out_.Draw(Phys(prev), Phys(*first));
+    }
+    out_.PenUp();
+    out_.Travel(Phys(pos_));
+}
+
+// --- polyline encoded ------------------------------------------------------------------------------------
+
+void Interpreter::PolylineEncoded() {
+    bool found = false;
+    const EncodedPolyline pe = DecodePolylineEncoded(scanner_.Encoded(found));
+    if (!found) notes_.Add("malformed PE", "PE without its closing ';': read to the end of the input or the next escape");
+    if (pe.badNumber) notes_.Add("malformed PE", "PE held a malformed number: it was skipped");
+    if (pe.unpairedCoordinate || pe.danglingFlag) {
+        notes_.Add("malformed PE", "PE ended with an incomplete coordinate pair or a flag without its value");
+    }
+    for (const EncodedStep& s : pe.steps) {
+        if (out_.Full()) return;
+        if (s.kind == EncodedStep::Kind::SelectPen) {
+            SelectPen({static_cast<double>(s.pen)});
+            continue;
+        }
+        const Point to = s.absolute ? frame_.UserToFrame(s.value) : pos_ + frame_.UserDeltaToFrame(s.value);
+        if (!IsFinite(to)) continue;
+        penDown_ = !s.penUp;
+        Segment(pos_, to, penDown_);
+        pos_ = carriageReturn_ = to;
+    }
+}
+
+void Interpreter::Tick(bool xTick) {
+    if (polygonMode_) return;
+    const Point span = frame_.P2() - frame_.P1();
+    const Point plus = xTick ? Point{0.0, tickPlus_ / 100.0 * span.y} : Point{tickPlus_ / 100.0 * span.x, 0.0};
+    const Point minus = xTick ? Point{0.0, -tickMinus_ / 100.0 * span.y} : Point{-tickMinus_ / 100.0 * span.x, 0.0};
+    out_.Draw(Phys(pos_), Phys(pos_ + plus));
+    out_.Draw(Phys(pos_ + plus), Phys(pos_ + minus));
+    out_.PenUp();
+    out_.Travel(Phys(pos_));
+}
+
+}  // namespace corvanta::hpgl
