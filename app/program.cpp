@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/files.h"
+#include "hpgl/hpgl.h"
 
 namespace corvanta::app {
 
@@ -42,7 +43,7 @@ standard error); 2 a bad command line or an output file that could not be writte
 struct CommandLine {
     bool deterministic = false, threaded = false, quiet = false, version = false, summary = false;
     std::vector<std::string> debugLists;
-    std::string reportPath, tracePath, progressPath, svgPath, jobDir;
+    std::string reportPath, tracePath, progressPath, svgPath, jobDir, hpglPath, writeCmdPath;
 };
 
 int Fail(int status, const std::string& msg) {
@@ -55,7 +56,8 @@ int BadUsage(const std::string& msg) { return Fail(2, msg + " (try --help)"); }
 // Options that take a value may have it in the next argument even when it
 // starts with '-' (a debug list such as "-Event" clears a category).
 std::vector<std::string> JoinOptionValues(int argc, char** argv) {
-    static const char* const valued[] = {"--debug", "--report", "--trace-ticks", "--progress", "--svg"};
+    static const char* const valued[] = {"--debug", "--report", "--trace-ticks", "--progress",
+                                         "--svg",   "--hpgl",   "--write-cmd"};
     std::vector<std::string> out;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -118,6 +120,12 @@ int Main(int argc, char** argv, Model model) {
     cli.add_option("--progress", cl.progressPath, "write record,keyword,start_ms,end_ms for every record (CSV)")
         ->type_name("FILE");
     cli.add_option("--svg", cl.svgPath, "write a picture of the job (SVG, millimetres)")->type_name("FILE");
+    cli.add_option("--hpgl", cl.hpglPath,
+                   "estimate an HP-GL plot: its command records are made in memory; the status file goes to "
+                   "JOBDIR, or else next to the plot")
+        ->type_name("FILE");
+    cli.add_option("--write-cmd", cl.writeCmdPath, "with --hpgl: also save the command file made from the plot")
+        ->type_name("FILE");
     cli.add_flag("--quiet", cl.quiet,
                  "print nothing on standard output but the failure line of a failed job (and the summary)");
     cli.add_flag("--version", cl.version, "show the model and version");
@@ -153,8 +161,13 @@ int Main(int argc, char** argv, Model model) {
             opt.debug.push_back(name);
         }
 
-    const std::string dir = !cl.jobDir.empty() ? cl.jobDir : DirOfProgram(argc > 0 ? argv[0] : nullptr);
-    const std::string cmdPath = dir + "/Corvanta.cmd";
+    if (!cl.writeCmdPath.empty() && cl.hpglPath.empty()) return BadUsage("--write-cmd needs --hpgl");
+    const bool plot = !cl.hpglPath.empty();
+    const std::string dir = !cl.jobDir.empty() ? cl.jobDir
+                            : plot             ? DirOfProgram(cl.hpglPath.c_str())
+                                               : DirOfProgram(argc > 0 ? argv[0] : nullptr);
+    // The input: the job's command file, or the plot.
+    const std::string cmdPath = plot ? cl.hpglPath : dir + "/Corvanta.cmd";
     StatusFile status(dir + "/Corvanta.sts");
 
     // Outputs may not name the job files or each other: checked before
@@ -163,14 +176,14 @@ int Main(int argc, char** argv, Model model) {
         const char* what;
         const std::string* path;
     };
-    const Named named[] = {{"--report", &cl.reportPath},
-                           {"--trace-ticks", &cl.tracePath},
-                           {"--progress", &cl.progressPath},
-                           {"--svg", &cl.svgPath}};
+    const Named named[] = {{"--report", &cl.reportPath},     {"--trace-ticks", &cl.tracePath},
+                           {"--progress", &cl.progressPath}, {"--svg", &cl.svgPath},
+                           {"--write-cmd", &cl.writeCmdPath}};
     for (size_t i = 0; i < std::size(named); ++i) {
         const Named& n = named[i];
         if (n.path->empty()) continue;
-        if (SameFile(*n.path, cmdPath)) return BadUsage(std::string(n.what) + " names the command file " + cmdPath);
+        if (SameFile(*n.path, cmdPath))
+            return BadUsage(std::string(n.what) + " names the " + (plot ? "plot " : "command file ") + cmdPath);
         if (SameFile(*n.path, status.path()))
             return BadUsage(std::string(n.what) + " names the status file " + status.path());
         for (size_t k = 0; k < i; ++k)
@@ -181,7 +194,7 @@ int Main(int argc, char** argv, Model model) {
     // Output files are opened before the job files are touched, so a file that
     // cannot be written stops the run with nothing else changed.
     std::vector<char> traceBuf(1 << 16);   // outlives the trace stream that uses it
-    OutputFile report, trace, progress, svg;
+    OutputFile report, trace, progress, svg, writeCmd;
     std::string why;
     if (!cl.reportPath.empty() && !report.Open(cl.reportPath, why))
         return BadUsage("cannot write the report file \"" + cl.reportPath + "\": " + why);
@@ -189,6 +202,8 @@ int Main(int argc, char** argv, Model model) {
         return BadUsage("cannot write the progress file \"" + cl.progressPath + "\": " + why);
     if (!cl.svgPath.empty() && !svg.Open(cl.svgPath, why))
         return BadUsage("cannot write the picture \"" + cl.svgPath + "\": " + why);
+    if (!cl.writeCmdPath.empty() && !writeCmd.Open(cl.writeCmdPath, why))
+        return BadUsage("cannot write the command file \"" + cl.writeCmdPath + "\": " + why);
     if (!cl.tracePath.empty()) {
         if (!trace.Open(cl.tracePath, why))
             return BadUsage("cannot write the trace file \"" + cl.tracePath + "\": " + why);
@@ -214,7 +229,13 @@ int Main(int argc, char** argv, Model model) {
         return noStatus("no command file " + cmdPath + " (the job directory " +
                         (std::filesystem::exists(dir, ec) ? "is not a directory" : "does not exist") + ")");
     if (!status.Prepare(why)) return noStatus(why);
-    if (!ReadRegularFile(cmdPath, commands, why)) return noStatus("no command file " + cmdPath + " (" + why + ")");
+    if (!ReadRegularFile(cmdPath, commands, why))
+        return noStatus((plot ? "no plot file " : "no command file ") + cmdPath + " (" + why + ")");
+    if (plot) {
+        const hpgl::Conversion conv = hpgl::Convert(commands);
+        for (const hpgl::Note& note : conv.notes) std::fprintf(stderr, "%s\n", hpgl::NoteLine(note).c_str());
+        commands = conv.commands;
+    }
 
     const Result r = Estimate(commands, opt);
     if (cl.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());
@@ -238,6 +259,7 @@ int Main(int argc, char** argv, Model model) {
     };
     if (!trace.Close(why)) exitStatus = Fail(2, "cannot write the trace file \"" + cl.tracePath + "\": " + why);
     finish(report, "the report file", report.stream() ? ReportJson(r) : "");
+    finish(writeCmd, "the command file", plot ? commands : "");
     if (r.explanation) {
         finish(progress, "the progress file", progress.stream() ? explain::ProgressCsv(*r.explanation) : "");
         const std::string title = "corvanta " + std::string(ModelTag(model)) + " " + cmdPath;

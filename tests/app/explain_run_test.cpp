@@ -100,7 +100,9 @@ TEST(Progress, MonotonicFromZeroToTheJobTime) {
             ASSERT_TRUE(std::regex_match(line, m, row)) << line;
             const long start = std::stol(m[3]), end = std::stol(m[4]);
             EXPECT_EQ(std::stol(m[1]), ++rows);
-            if (rows == 1) EXPECT_EQ(start, 0);
+            if (rows == 1) {
+                EXPECT_EQ(start, 0);
+            }
             EXPECT_GE(start, prevStart) << line;
             EXPECT_GE(end, start) << line;
             prevStart = start, lastEnd = end;

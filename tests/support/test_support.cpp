@@ -58,9 +58,12 @@ static std::string Quote(const std::string& s) {
 RunResult RunProgram(const std::string& binary, const std::vector<std::string>& args,
                      const std::filesystem::path& cwd) {
     TempDir capture;
-    std::string cmd = "cd " + Quote(cwd.string()) + " && " + Quote(binary);
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote((capture / "out").string()) + " 2>" + Quote((capture / "err").string());
+    // Built by appending: GCC 12 warns (-Wrestrict, falsely) on a chain of operator+.
+    std::string cmd = "cd ";
+    for (const std::string& part : {Quote(cwd.string()), std::string(" && "), Quote(binary)}) cmd.append(part);
+    for (const std::string& a : args) cmd.append(" ").append(Quote(a));
+    cmd.append(" >").append(Quote((capture / "out").string()));
+    cmd.append(" 2>").append(Quote((capture / "err").string()));
     RunResult r;
     int status = std::system(cmd.c_str());
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
