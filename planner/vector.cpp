@@ -110,23 +110,10 @@ constexpr int LOOK_BACK_MAX = 13;             // blocks the look-back passes may
 
 }  // namespace
 
+// In closed form: the same result as stepping the acceleration from creep
+// one step at a time, in O(log) steps instead of up to H + 1.
 CornerSim SimulateCorner(uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creep) {
-    uint32_t pd = (DDR_START_UNITS - static_cast<uint32_t>(creep)) << PD_FRACT_BITS;
-    uint32_t vel = static_cast<uint32_t>(creep) << FPF_Vel_ShiftI;
-    uint32_t n = 0;
-    if ((pd >> PD_FRACT_BITS) < target) {
-        for (;;) {
-            if (n > H) break;
-            if ((vel >> FPF_Vel_ShiftI) >= Ld) break;
-            pd += vel >> VEL_TO_PD_SHIFT;
-            n += 1;
-            vel += K;
-            if ((pd >> PD_FRACT_BITS) >= target) break;
-        }
-    }
-    if (n > 0) n -= 1;
-    pd -= (vel - K) >> VEL_TO_PD_SHIFT;
-    return {n, pd};
+    return SimulateCornerClosed(K, Ld, target, H, creep);
 }
 
 void PlannerLayer::_delta_move(int32_t dx, int32_t dy, VdbData* b) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "planner/corner_sim.h"
 #include "ring/vdb.h"
 
 namespace corvanta {
@@ -37,14 +38,10 @@ struct VectGeometry {
     bool diagonal() const { return M == m; }
 };
 
-// The corner pass's acceleration from creep over a successor block: n =
-// acceleration steps that fit, pd = distance covered in 1/256 servo units.
-struct CornerSim {
-    uint32_t n, pd;
-};
-// K: the successor's velocity step (9.23 per acceleration step); Ld: its major
-// distance, servo units; target: its psuedodist + major distance; H: the step
-// limit; creep: CREEP_VELOCITY.
+// The corner pass's acceleration from creep over a successor block (see
+// planner/corner_sim.h): K the successor's velocity step (9.23 per
+// acceleration step); Ld its major distance, servo units; target its
+// psuedodist + major distance; H the step limit; creep CREEP_VELOCITY.
 CornerSim SimulateCorner(uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creep);
 
 }  // namespace corvanta
