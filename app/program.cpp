@@ -98,10 +98,30 @@ std::vector<std::string> SplitList(const std::string& list) {
     return out;
 }
 
-}  // namespace
+// One run of the program: its command line, its outputs and the estimate.
+class ProgramRun {
+public:
+    explicit ProgramRun(Model model) : model_(model) {}
+    int Main(int argc, char** argv);
 
-int Main(int argc, char** argv, Model model) {
-    CommandLine cl;
+private:
+    int ParseCommandLine(int argc, char** argv);   // -1: go on; else the exit status
+    int CheckOutputNames();                        // -1: go on; else the exit status
+    int OpenOutputs();                             // -1: go on; else the exit status
+    int NoStatus(const std::string& reason);
+    int WriteOutputs(const Result& r);
+
+    Model model_;
+    CommandLine cl_;
+    Options opt_;
+    bool plot_ = false;
+    std::string dir_, cmdPath_, commands_;
+    std::vector<char> traceBuf_ = std::vector<char>(1 << 16);   // outlives the trace stream that uses it
+    OutputFile report_, trace_, progress_, svg_, writeCmd_;
+};
+
+int ProgramRun::ParseCommandLine(int argc, char** argv) {
+    CommandLine& cl = cl_;
     CLI::App cli("Estimates the run time of the job in JOBDIR/Corvanta.cmd (default: the program's\n"
                  "directory) and writes JOBDIR/Corvanta.sts.",
                  "corvanta");
@@ -140,105 +160,140 @@ int Main(int argc, char** argv, Model model) {
         return 0;
     } catch (const CLI::ParseError& e) {
         std::string what = e.what();
-        for (char& c : what)
-            if (c == '\n') c = ' ';
+        std::replace(what.begin(), what.end(), '\n', ' ');
         return BadUsage(what);
     }
     if (cl.version) {
-        std::printf("corvanta %s %s\n", ModelTag(model), VersionString());
+        std::printf("corvanta %s %s\n", ModelTag(model_), VersionString());
         return 0;
     }
     if (cl.deterministic && cl.threaded) return BadUsage("--deterministic and --threaded exclude each other");
+    if (!cl.writeCmdPath.empty() && cl.hpglPath.empty()) return BadUsage("--write-cmd needs --hpgl");
 
-    Options opt;
-    opt.model = model;
-    opt.schedule = cl.threaded ? Schedule::Threaded : Schedule::Deterministic;
+    opt_.model = model_;
+    opt_.schedule = cl.threaded ? Schedule::Threaded : Schedule::Deterministic;
     for (const std::string& list : cl.debugLists)
         for (const std::string& name : SplitList(list)) {
             const std::string bare = name[0] == '-' ? name.substr(1) : name;
             if (!bare.empty() && DebugCategoryIndex(bare) < 0)
                 return BadUsage("unknown debug category \"" + bare + "\"; valid names: " + DebugCategoryNames());
-            opt.debug.push_back(name);
+            opt_.debug.push_back(name);
         }
 
-    if (!cl.writeCmdPath.empty() && cl.hpglPath.empty()) return BadUsage("--write-cmd needs --hpgl");
-    const bool plot = !cl.hpglPath.empty();
-    const std::string dir = !cl.jobDir.empty() ? cl.jobDir
-                            : plot             ? DirOfProgram(cl.hpglPath.c_str())
-                                               : DirOfProgram(argc > 0 ? argv[0] : nullptr);
+    plot_ = !cl.hpglPath.empty();
+    dir_ = !cl.jobDir.empty() ? cl.jobDir
+           : plot_            ? DirOfProgram(cl.hpglPath.c_str())
+                              : DirOfProgram(argc > 0 ? argv[0] : nullptr);
     // The input: the job's command file, or the plot.
-    const std::string cmdPath = plot ? cl.hpglPath : dir + "/Corvanta.cmd";
-    StatusFile status(dir + "/Corvanta.sts");
+    cmdPath_ = plot_ ? cl.hpglPath : dir_ + "/Corvanta.cmd";
+    return -1;
+}
 
-    // Outputs may not name the job files or each other: checked before
-    // anything is opened for writing.
+// Outputs may not name the input, the status file or each other: checked
+// before anything is opened for writing.
+int ProgramRun::CheckOutputNames() {
+    const std::string statusPath = dir_ + "/Corvanta.sts";
     struct Named {
         const char* what;
         const std::string* path;
     };
-    const Named named[] = {{"--report", &cl.reportPath},     {"--trace-ticks", &cl.tracePath},
-                           {"--progress", &cl.progressPath}, {"--svg", &cl.svgPath},
-                           {"--write-cmd", &cl.writeCmdPath}};
+    const Named named[] = {{"--report", &cl_.reportPath},     {"--trace-ticks", &cl_.tracePath},
+                           {"--progress", &cl_.progressPath}, {"--svg", &cl_.svgPath},
+                           {"--write-cmd", &cl_.writeCmdPath}};
     for (size_t i = 0; i < std::size(named); ++i) {
         const Named& n = named[i];
         if (n.path->empty()) continue;
-        if (SameFile(*n.path, cmdPath))
-            return BadUsage(std::string(n.what) + " names the " + (plot ? "plot " : "command file ") + cmdPath);
-        if (SameFile(*n.path, status.path()))
-            return BadUsage(std::string(n.what) + " names the status file " + status.path());
+        if (SameFile(*n.path, cmdPath_))
+            return BadUsage(std::string(n.what) + " names the " + (plot_ ? "plot " : "command file ") + cmdPath_);
+        if (SameFile(*n.path, statusPath)) return BadUsage(std::string(n.what) + " names the status file " + statusPath);
         for (size_t k = 0; k < i; ++k)
             if (!named[k].path->empty() && SameFile(*n.path, *named[k].path))
                 return BadUsage(std::string(named[k].what) + " and " + n.what + " name the same file");
     }
+    return -1;
+}
 
-    // Output files are opened before the job files are touched, so a file that
-    // cannot be written stops the run with nothing else changed.
-    std::vector<char> traceBuf(1 << 16);   // outlives the trace stream that uses it
-    OutputFile report, trace, progress, svg, writeCmd;
+// Output files are opened before the job files are touched, so a file that
+// cannot be written stops the run with nothing else changed.
+int ProgramRun::OpenOutputs() {
+    struct Wanted {
+        OutputFile* file;
+        const std::string* path;
+        const char* what;
+    };
+    const Wanted wanted[] = {{&report_, &cl_.reportPath, "the report file"},
+                             {&progress_, &cl_.progressPath, "the progress file"},
+                             {&svg_, &cl_.svgPath, "the picture"},
+                             {&writeCmd_, &cl_.writeCmdPath, "the command file"},
+                             {&trace_, &cl_.tracePath, "the trace file"}};
     std::string why;
-    if (!cl.reportPath.empty() && !report.Open(cl.reportPath, why))
-        return BadUsage("cannot write the report file \"" + cl.reportPath + "\": " + why);
-    if (!cl.progressPath.empty() && !progress.Open(cl.progressPath, why))
-        return BadUsage("cannot write the progress file \"" + cl.progressPath + "\": " + why);
-    if (!cl.svgPath.empty() && !svg.Open(cl.svgPath, why))
-        return BadUsage("cannot write the picture \"" + cl.svgPath + "\": " + why);
-    if (!cl.writeCmdPath.empty() && !writeCmd.Open(cl.writeCmdPath, why))
-        return BadUsage("cannot write the command file \"" + cl.writeCmdPath + "\": " + why);
-    if (!cl.tracePath.empty()) {
-        if (!trace.Open(cl.tracePath, why))
-            return BadUsage("cannot write the trace file \"" + cl.tracePath + "\": " + why);
-        std::setvbuf(trace.stream(), traceBuf.data(), _IOFBF, traceBuf.size());
-        std::fprintf(trace.stream(), "tick,isr,profile,x,y\n");
-        opt.traceTicks = trace.stream();
+    for (const Wanted& w : wanted)
+        if (!w.path->empty() && !w.file->Open(*w.path, why))
+            return BadUsage(std::string("cannot write ") + w.what + " \"" + *w.path + "\": " + why);
+    if (trace_.stream()) {
+        std::setvbuf(trace_.stream(), traceBuf_.data(), _IOFBF, traceBuf_.size());
+        std::fprintf(trace_.stream(), "tick,isr,profile,x,y\n");
+        opt_.traceTicks = trace_.stream();
     }
-    opt.consoleStream = cl.quiet ? nullptr : stdout;
-    opt.explain = report.stream() || progress.stream() || svg.stream() || cl.summary;
+    opt_.consoleStream = cl_.quiet ? nullptr : stdout;
+    opt_.explain = report_.stream() || progress_.stream() || svg_.stream() || cl_.summary;
+    return -1;
+}
+
+// Without a job the machine still starts up (and prints what it prints then);
+// the reason goes to standard error.
+int ProgramRun::NoStatus(const std::string& reason) {
+    opt_.runJob = false;
+    (void)Estimate("", opt_);
+    std::fflush(stdout);
+    return Fail(1, reason + "; no status file was written");
+}
+
+int ProgramRun::WriteOutputs(const Result& r) {
+    if (cl_.summary && r.explanation) std::fputs(("\n" + explain::Summary(*r.explanation)).c_str(), stdout);
+    std::fflush(stdout);
+    int exitStatus = 0;
+    const auto finish = [&](OutputFile& f, const char* what, const std::string& text) {
+        if (!f.stream()) return;
+        if (f.stream() != trace_.stream()) std::fwrite(text.data(), 1, text.size(), f.stream());
+        std::string err;
+        if (!f.Close(err)) exitStatus = Fail(2, std::string("cannot write ") + what + " \"" + f.path() + "\": " + err);
+    };
+    finish(trace_, "the trace file", "");
+    finish(report_, "the report file", report_.stream() ? ReportJson(r) : "");
+    finish(writeCmd_, "the command file", plot_ ? commands_ : "");
+    if (r.explanation) {
+        finish(progress_, "the progress file", progress_.stream() ? explain::ProgressCsv(*r.explanation) : "");
+        const std::string title = "corvanta " + std::string(ModelTag(model_)) + " " + cmdPath_;
+        finish(svg_, "the picture", svg_.stream() ? explain::Svg(*r.explanation, title) : "");
+    }
+    return exitStatus;
+}
+
+int ProgramRun::Main(int argc, char** argv) {
+    // Each step runs only when the one before it let the run go on.
+    if (const int rc = ParseCommandLine(argc, argv); rc >= 0) return rc;
+    if (const int rc = CheckOutputNames(); rc >= 0) return rc;
+    if (const int rc = OpenOutputs(); rc >= 0) return rc;
 
     // No earlier answer survives a run that cannot give a new one.
-    std::string commands;
-    // Without a job the machine still starts up (and prints what it prints
-    // then); the reason goes to standard error.
-    const auto noStatus = [&](const std::string& reason) {
-        opt.runJob = false;
-        (void)Estimate("", opt);
-        std::fflush(stdout);
-        return Fail(1, reason + "; no status file was written");
-    };
+    StatusFile status(dir_ + "/Corvanta.sts");
+    std::string why;
     std::error_code ec;
-    if (!std::filesystem::is_directory(dir, ec))
-        return noStatus("no command file " + cmdPath + " (the job directory " +
-                        (std::filesystem::exists(dir, ec) ? "is not a directory" : "does not exist") + ")");
-    if (!status.Prepare(why)) return noStatus(why);
-    if (!ReadRegularFile(cmdPath, commands, why))
-        return noStatus((plot ? "no plot file " : "no command file ") + cmdPath + " (" + why + ")");
-    if (plot) {
-        const hpgl::Conversion conv = hpgl::Convert(commands);
+    if (!std::filesystem::is_directory(dir_, ec))
+        return NoStatus("no command file " + cmdPath_ + " (the job directory " +
+                        (std::filesystem::exists(dir_, ec) ? "is not a directory" : "does not exist") + ")");
+    if (!status.Prepare(why)) return NoStatus(why);
+    if (!ReadRegularFile(cmdPath_, commands_, why))
+        return NoStatus((plot_ ? "no plot file " : "no command file ") + cmdPath_ + " (" + why + ")");
+    if (plot_) {
+        const hpgl::Conversion conv = hpgl::Convert(commands_);
         for (const hpgl::Note& note : conv.notes) std::fprintf(stderr, "%s\n", hpgl::NoteLine(note).c_str());
-        commands = conv.commands;
+        commands_ = conv.commands;
     }
 
-    const Result r = Estimate(commands, opt);
-    if (cl.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());
+    const Result r = Estimate(commands_, opt_);
+    if (cl_.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());
     std::fflush(stdout);
     if (!status.Commit(StatusBytes(r.status), why)) return Fail(1, why + "; no status file was written");
     if (r.endedAt)
@@ -246,26 +301,11 @@ int Main(int argc, char** argv, Model model) {
                      "corvanta: the job ended at record %u \"%s\": it is no command for its count of numbers; the "
                      "records after it were not estimated\n",
                      r.endedAt->record, r.endedAt->text.c_str());
-
-    if (cl.summary && r.explanation) std::fputs(("\n" + explain::Summary(*r.explanation)).c_str(), stdout);
-    std::fflush(stdout);
-
-    int exitStatus = 0;
-    const auto finish = [&](OutputFile& f, const char* what, const std::string& text) {
-        if (!f.stream()) return;
-        std::fwrite(text.data(), 1, text.size(), f.stream());
-        std::string err;
-        if (!f.Close(err)) exitStatus = Fail(2, std::string("cannot write ") + what + " \"" + f.path() + "\": " + err);
-    };
-    if (!trace.Close(why)) exitStatus = Fail(2, "cannot write the trace file \"" + cl.tracePath + "\": " + why);
-    finish(report, "the report file", report.stream() ? ReportJson(r) : "");
-    finish(writeCmd, "the command file", plot ? commands : "");
-    if (r.explanation) {
-        finish(progress, "the progress file", progress.stream() ? explain::ProgressCsv(*r.explanation) : "");
-        const std::string title = "corvanta " + std::string(ModelTag(model)) + " " + cmdPath;
-        finish(svg, "the picture", svg.stream() ? explain::Svg(*r.explanation, title) : "");
-    }
-    return exitStatus;
+    return WriteOutputs(r);
 }
+
+}  // namespace
+
+int Main(int argc, char** argv, Model model) { return ProgramRun(model).Main(argc, argv); }
 
 }  // namespace corvanta::app

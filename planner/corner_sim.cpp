@@ -150,7 +150,7 @@ uint64_t FirstStepReaching(uint64_t V, uint64_t K, uint64_t X, uint64_t slack, u
                 break;
         }
     } else {
-        lo = hi = guess;
+        lo = guess;
         for (uint64_t step = 1;; step *= 2) {
             hi = lo + step;
             if (hi > maxD) {
