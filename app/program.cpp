@@ -41,7 +41,7 @@ standard error); 2 a bad command line or an output file that could not be writte
 )";
 
 struct CommandLine {
-    bool deterministic = false, threaded = false, quiet = false, version = false, summary = false;
+    bool deterministic = false, threaded = false, quiet = false, version = false, summary = false, noSkip = false;
     std::vector<std::string> debugLists;
     std::string reportPath, tracePath, progressPath, svgPath, jobDir, hpglPath, writeCmdPath;
 };
@@ -130,6 +130,9 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
                  "planner-first schedule: the servo runs only inside the planner's waits (the default)");
     cli.add_flag("--threaded", cl.threaded,
                  "run the servo on its own tick thread as fast as the host allows (figures depend on host timing)");
+    cli.add_flag("--no-skip", cl.noSkip,
+                 "run every tick one by one (the deterministic schedule otherwise applies runs of constant-speed "
+                 "and delay ticks at once; the results are the same)");
     cli.add_option("--debug", cl.debugLists, "comma-separated debug categories to set; -Name clears one")
         ->type_name("LIST")
         ->allow_extra_args(false);
@@ -172,6 +175,7 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
 
     opt_.model = model_;
     opt_.schedule = cl.threaded ? Schedule::Threaded : Schedule::Deterministic;
+    opt_.skipAhead = !cl.noSkip;
     for (const std::string& list : cl.debugLists)
         for (const std::string& name : SplitList(list)) {
             const std::string bare = name[0] == '-' ? name.substr(1) : name;

@@ -43,4 +43,25 @@ struct Atom {
     }
 };
 
+// How the servo's tick reaches the shared words.  The tick code is written
+// once, as templates over one of these:
+//  - SharedAccess: through the acquire/release accessors, for a tick that may
+//    run beside the planning thread (the threaded schedule);
+//  - SoleAccess: as plain memory, for a tick that runs while no other thread
+//    touches the machine (the deterministic schedule).  The compiler may then
+//    combine the accesses and keep values in registers, which it never does
+//    with atomic ones.
+struct SharedAccess {
+    template <class T>
+    static T Get(const Atom<T>& a) { return a.load(); }
+    template <class T>
+    static void Set(Atom<T>& a, T v) { a.store(v); }
+};
+struct SoleAccess {
+    template <class T>
+    static T Get(const Atom<T>& a) { return a.raw; }
+    template <class T>
+    static void Set(Atom<T>& a, T v) { a.raw = v; }
+};
+
 }  // namespace corvanta

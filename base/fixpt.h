@@ -13,6 +13,8 @@ constexpr int32_t add_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(s
 constexpr int32_t sub_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
 constexpr int32_t mul_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
 constexpr int32_t shl_wrap(int32_t a, int n) { return static_cast<int32_t>(static_cast<uint32_t>(a) << n); }
+// The low 32 bits of a wider count as a signed value (wrap-around).
+constexpr int32_t low_i32(uint64_t x) { return static_cast<int32_t>(static_cast<uint32_t>(x)); }
 // |a| with wrap-around: the most negative value stays itself, as on the machine.
 constexpr int32_t abs_wrap(int32_t a) { return a < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(a)) : a; }
 // Magnitude of a as an unsigned number (exact also for the most negative value).

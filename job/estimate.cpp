@@ -62,6 +62,7 @@ Result Estimate(std::string_view commands, const Options& options) {
     m.TickTraceFile = options.traceTicks;
     m.Explaining = options.explain;
     m.JobTickLimit = options.jobTickLimit;
+    m.SkipAheadEnabled = options.skipAhead;
 
     m.Con("Start job working time calculating....\n");
     m.DbgClear(Event);
@@ -102,6 +103,8 @@ Result Estimate(std::string_view commands, const Options& options) {
     r.PclAbsY = m.PclAbsY;
     r.schedule = options.schedule;
     r.model = options.model;
+    r.ticksRun = m.TicksRun;
+    r.ticksSkipped = m.TicksSkipped;
     const auto hostTime = std::chrono::steady_clock::now() - hostStart;
     r.hostMs = static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(hostTime).count());
     if (options.explain) {

@@ -15,13 +15,24 @@
 
 namespace corvanta {
 
+// Without a tick thread (deterministic schedule) no tick can be in progress:
+// plain stores suffice.  With one, the store of VdbSendBusy and the load of
+// TickActive must not be reordered (the tick thread does the mirror image).
 void Machine::SchedSendBusyEnter() {
+    if (SchedDeterministic) {
+        VdbSendBusy = 1;
+        return;
+    }
     VdbSendBusy.store_sc(1);
-    if (!SchedDeterministic)
-        while (TickActive.load_sc() != 0) std::this_thread::yield();
+    while (TickActive.load_sc() != 0) std::this_thread::yield();
 }
 
-void Machine::SchedSendBusyLeave() { VdbSendBusy.store_sc(0); }
+void Machine::SchedSendBusyLeave() {
+    if (SchedDeterministic)
+        VdbSendBusy = 0;
+    else
+        VdbSendBusy.store_sc(0);
+}
 
 void Machine::ThrowIfServoFault() {
     switch (SvoFault.load()) {
@@ -43,10 +54,8 @@ void Machine::ThrowIfServoFault() {
 
 void Machine::WaitServoIdle() {
     if (SchedDeterministic) {
-        while (SVO_VectPtr.load() != nullptr) {
-            TickPass();
-            ThrowIfServoFault();
-        }
+        RunTicks(nullptr);
+        ThrowIfServoFault();
     } else {
         // Yields on every pass, so a one-core host still runs the tick thread.
         while (SVO_VectPtr.load() != nullptr) {
@@ -64,13 +73,11 @@ void Machine::SchedWaitBlockFree(VdbData* b) {
     if (SchedDeterministic) {
         if (b->cmd.load() == 0) return;
         m_npbdrvCnt = 1;
-        while (b->cmd.load() != 0) {
-            if (SVO_VectPtr.load() == nullptr)
-                JobFail("InternalError", "InternalError: block %d is busy but the servo is idle; it can never be freed",
-                        b->blockIdx);
-            TickPass();
-            ThrowIfServoFault();
-        }
+        RunTicks(b);
+        ThrowIfServoFault();
+        if (b->cmd.load() != 0)
+            JobFail("InternalError", "InternalError: block %d is busy but the servo is idle; it can never be freed",
+                    b->blockIdx);
         return;
     }
     while (b->cmd.load() != 0) {

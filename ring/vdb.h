@@ -68,8 +68,51 @@ struct VectData {
     // Console notes of the servo side already printed for this block (the
     // remaining-distance and starved-planner diagnostics print once per block).
     // Cleared by the planner when it fills the block; servo side otherwise.
-    Atom<uint8_t> notesPrinted;     // bit0: "disth > 0x1000000", bit1: starved planner
+    Atom<uint8_t> notesPrinted;     // NOTE_DISTH_LARGE | NOTE_STARVED
 };
+
+// The run-time fields of a VectData that the servo's tick steps use, as plain
+// words (SoleAccess in base/atom.h): the same step code reads and writes them
+// by the same names, as plain int and unsigned lvalues (so every arithmetic
+// on them wraps explicitly).  A view costs nothing: its references are the
+// block's address plus fixed offsets.
+struct SoleVect {
+    explicit SoleVect(VectData& v)
+        : majrdisth(v.majrdisth.raw), majrfract(v.majrfract.raw), minrdisth(v.minrdisth.raw),
+          minrfract(v.minrfract.raw), acclcount(v.acclcount.raw), currvel(v.currvel.raw), minrdvel(v.minrdvel.raw),
+          minrvel(v.minrvel.raw), majrdvel(v.majrdvel.raw), majrvel(v.majrvel.raw), creep(v.creep.raw),
+          cnrvel(v.cnrvel.raw), psuedodist(v.psuedodist.raw), ddr(v.ddr.raw), high_ddr(v.high_ddr.raw),
+          end_delay(v.end_delay.raw), acc_index(v.acc_index.raw), notesPrinted(v.notesPrinted.raw), shared(v) {}
+    int32_t& majrdisth;
+    uint32_t& majrfract;
+    int32_t& minrdisth;
+    uint32_t& minrfract;
+    uint16_t& acclcount;
+    uint16_t& currvel;
+    int32_t& minrdvel;
+    int32_t& minrvel;
+    int32_t& majrdvel;
+    int32_t& majrvel;
+    uint32_t& creep;
+    uint16_t& cnrvel;
+    uint32_t& psuedodist;
+    uint32_t& ddr;
+    uint32_t& high_ddr;
+    uint16_t& end_delay;
+    int32_t& acc_index;
+    uint8_t& notesPrinted;
+    VectData& shared;   // the block's data itself, for the rare steps written once, on shared words
+};
+// The tick steps' view of a block's vect under an access policy.
+inline VectData& VectView(SharedAccess, VectData& v) { return v; }
+inline SoleVect VectView(SoleAccess, VectData& v) { return SoleVect(v); }
+// The block's data itself, from either view.
+inline VectData& SharedVect(VectData& v) { return v; }
+inline VectData& SharedVect(const SoleVect& v) { return v.shared; }
+
+// VectData::notesPrinted bits.
+constexpr uint8_t NOTE_DISTH_LARGE = 1;   // "disth > 0x1000000" printed
+constexpr uint8_t NOTE_STARVED = 2;       // the starved-planner note printed
 
 struct VdbData {
     VdbData* next;              // next block of the ring (fixed at reset)

@@ -1,3 +1,5 @@
+#include <type_traits>
+
 #include "base/fixpt.h"
 #include "servo/servo_layer.h"
 
@@ -29,33 +31,64 @@ void ServoLayer::JobTimeArm() {
 
 void ServoLayer::TickPass() {
     VdbData* cur = SVO_VectPtr.load();
-    if (cur == nullptr || VdbSendBusy.load_sc() != 0 || SvoFault.load() != SVO_FAULT_NONE) return;
-    const uint32_t tick = IsrTick.load() + 1u;
-    IsrTick = tick;
-    const int32_t phase = JobTimePhase.load();
+    if (cur != nullptr && SvoFault.load() == SVO_FAULT_NONE) Tick<SharedAccess>(*cur);
+}
+
+void ServoLayer::RunTicks(const VdbData* busy) {
+    // The deterministic schedule never waits inside a hand-over, and nothing
+    // in a tick starts one: checked once here instead of in every tick.
+    if (VdbSendBusy.load() != 0)
+        JobFail("InternalError", "InternalError: the servo was asked to run during a block hand-over");
+    for (;;) {
+        VdbData* cur = SoleAccess::Get(SVO_VectPtr);
+        if (cur == nullptr || SoleAccess::Get(SvoFault) != SVO_FAULT_NONE ||
+            (busy != nullptr && SoleAccess::Get(busy->cmd) == 0))
+            return;
+        // A run of slew ticks starts once the slew step has run (ProfileState
+        // PS_SLEW); the deceleration also runs in ISRSLEW but under PS_DCC.
+        if (SkipAheadEnabled && (IsrState == ISRDELAY || (IsrState == ISRSLEW && ProfileState == PS_SLEW)))
+            SkipAhead();
+        Tick<SoleAccess>(*cur);
+    }
+}
+
+// One tick on the current block b, unless a block is being handed over (that
+// is checked here for a tick that runs beside the planner; RunTicks checks it
+// once for all its ticks).
+template <class A>
+void ServoLayer::Tick(VdbData& b) {
+    if constexpr (std::is_same_v<A, SharedAccess>)
+        if (VdbSendBusy.load_sc() != 0) return;
+    const uint32_t tick = A::Get(IsrTick) + 1u;
+    A::Set(IsrTick, tick);
+    TicksRun += 1;
+    const int32_t phase = A::Get(JobTimePhase);
     if (phase == 2 && ticks_between(static_cast<uint32_t>(JobStartTick), tick) >= JobTickLimit) {
         SVO_RaiseFault(SVO_FAULT_JOB_TOO_LONG);
         return;
     }
     if (phase != 0 && ProfileState < PROFILE_STATE_COUNT)
         PlanCnt[ProfileState] = static_cast<int32_t>(static_cast<uint32_t>(PlanCnt[ProfileState]) + 1u);
-    if (Explaining && phase == 2) BookTicks(cur, tick, 1);
-    SVO_IsrStep();
-    if (TickTraceFile)
-        std::fprintf(TickTraceFile, "%u,%d,%d,%d,%d\n", tick, IsrState, ProfileState, SvoPosX, SvoPosY);
+    if (Explaining && phase == 2) BookTicks(&b, tick, 1);
+    IsrStep<A>(b);
+    if (TickTraceFile) TraceTick(tick);
+}
+
+void ServoLayer::TraceTick(uint32_t tick) {
+    std::fprintf(TickTraceFile, "%u,%d,%d,%d,%d\n", tick, IsrState, ProfileState, SvoPosX, SvoPosY);
 }
 
 // Hold step: dispatch the current block by its command.
-void ServoLayer::HoldStep() {
-    VdbData* b = SVO_VectPtr.load();
-    switch (VdbCmdKind(b)) {
+template <class A>
+void ServoLayer::HoldStep(VdbData& b) {
+    switch (VdbCmdKind(&b)) {
         case NULL_CMD:
             SVO_VectPtr = nullptr;
             break;
         case SHORT_PEN_UP:
         case SHORT_PEN_DOWN: {
-            VdbData* nxt = b->next;
-            b->cmd = 0;
+            VdbData* nxt = b.next;
+            b.cmd = 0;
             SVO_SetVectPtr(nxt);
             SVO_SetIsrState(ISRHOLD);
             ProfileState = PS_HOLD;
@@ -64,7 +97,7 @@ void ServoLayer::HoldStep() {
         case VECTOR:
             BlockPeakVel = 0;
             SVO_SetIsrState(ISRACC);
-            SVO_AccStep();
+            AccStep<A>(b);
             ProfileState = PS_HOLD;
             break;
         default:
@@ -82,14 +115,28 @@ void ServoLayer::DelayStep() {
 }
 
 void ServoLayer::SVO_IsrStep() {
-    switch (IsrState) {
-        case ISRHOLD: HoldStep(); break;
-        case ISRACC: SVO_AccStep(); break;
-        case ISRSLEW: SVO_SlewStep(); break;
-        case ISRCREEP: SVO_CreepStep(); break;
-        case ISRDELAY: DelayStep(); break;
-        default: break;
+    if (VdbData* cur = SVO_VectPtr.load()) {
+        IsrStep<SharedAccess>(*cur);
+        return;
     }
+    // No block: only the states that read none run.
+    if (IsrState == ISRDELAY) DelayStep();
+}
+
+// The states in the order of how many ticks they take (the deceleration runs in ISRSLEW).
+template <class A>
+void ServoLayer::IsrStep(VdbData& b) {
+    const int16_t state = IsrState;
+    if (state == ISRSLEW)
+        SlewStep<A>(b);
+    else if (state == ISRACC)
+        AccStep<A>(b);
+    else if (state == ISRCREEP)
+        CreepStep<A>(b);
+    else if (state == ISRDELAY)
+        DelayStep();
+    else if (state == ISRHOLD)
+        HoldStep<A>(b);
 }
 
 void ServoLayer::servo_off() {

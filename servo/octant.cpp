@@ -44,15 +44,24 @@ void ServoLayer::Accelerate(VectData& nv, uint16_t currvel, bool maskMinor) {
 }
 
 void ServoLayer::SVO_StepVect(int32_t major, int32_t minor) {
-    VdbData* cur = SVO_VectPtr.load();
-    VectData& cv = cur->vect;
-    const int32_t curMajr = cv.majrdisth;
-    if (cv.cnrvel == 0 || curMajr > 0) {
-        OctStep(cur->octant & 7, major, minor);
-        return;
-    }
+    VdbData& cur = *SVO_VectPtr.load();
+    StepVect<SharedAccess>(cur, major, minor, cur.vect.majrdisth);
+}
 
-    // The end of a vector that continues at a corner velocity: hand over.
+template <class A>
+void ServoLayer::StepVect(VdbData& cur, int32_t major, int32_t minor, int32_t majrLeft) {
+    if (majrLeft > 0 || VectView(A{}, cur.vect).cnrvel == 0)
+        OctStep(cur.octant & 7, major, minor);
+    else
+        HandOver(cur, major, minor);
+}
+template void ServoLayer::StepVect<SharedAccess>(VdbData&, int32_t, int32_t, int32_t);
+template void ServoLayer::StepVect<SoleAccess>(VdbData&, int32_t, int32_t, int32_t);
+
+// The end of a vector that continues at a corner velocity: hand over.
+void ServoLayer::HandOver(VdbData& cur, int32_t major, int32_t minor) {
+    VectData& cv = cur.vect;
+    const int32_t curMajr = cv.majrdisth;
     if (curMajr < 0 && cv.acc_index == ACC_INDEX_DOUBLED) {
         // Undo the rate doubling before the profile is carried over.
         cv.majrdvel = static_cast<int32_t>(static_cast<uint32_t>(cv.majrdvel.load()) >> 1);
@@ -69,11 +78,11 @@ void ServoLayer::SVO_StepVect(int32_t major, int32_t minor) {
     const uint16_t curVel = cv.currvel;
     const uint32_t curHigh = cv.high_ddr, curLow = cv.ddr;
     const int32_t curMajrvel = cv.majrvel;
-    const uint8_t curOct = cur->octant & 7;
+    const uint8_t curOct = cur.octant & 7;
     if (U32(curMajrvel) > BlockPeakVel) BlockPeakVel = U32(curMajrvel);
-    const FinishedBlock finished = Explaining ? FinishedOf(cur) : FinishedBlock{};
-    VdbData* nxt = cur->next;
-    cur->cmd = 0;
+    const FinishedBlock finished = Explaining ? FinishedOf(&cur) : FinishedBlock{};
+    VdbData* nxt = cur.next;
+    cur.cmd = 0;
     SVO_SetVectPtr(nxt);
     VectData& nv = nxt->vect;
     const uint8_t nxtOct = nxt->octant & 7;

@@ -1,5 +1,11 @@
 // Velocity profile of the current VECTOR block: acceleration, slew,
 // deceleration and creep, in the block's own major/minor frame.
+//
+// The steps run once per tick.  They are templates over the access policy A
+// (base/atom.h) and reach the block through its view v (ring/vdb.h): the
+// block's own shared words, or the same words as plain memory.  All
+// arithmetic on the words wraps explicitly, as plain signed words must not
+// overflow.
 #include "base/fixpt.h"
 #include "servo/servo_layer.h"
 
@@ -7,102 +13,133 @@ namespace corvanta {
 namespace {
 
 constexpr uint32_t RATE_DOUBLING_LIMIT = 377880; // 0x5C418: majrdvel (9.23) below this may be doubled
-constexpr uint32_t DISTH_DIAG_LIMIT = 0x1000000; // remaining distances above this are reported, servo units
-constexpr uint8_t NOTE_DISTH_LARGE = 1;          // VectData::notesPrinted bits
-constexpr uint8_t NOTE_STARVED = 2;
 
-uint64_t LoadD(const VectData& v) { return join_48_16(v.high_ddr, v.ddr); }
-void StoreD(VectData& v, uint64_t d) {
+template <class V>
+uint64_t LoadD(const V& v) { return join_48_16(v.high_ddr, v.ddr); }
+template <class V>
+void StoreD(V& v, uint64_t d) {
     v.high_ddr = high_48_16(d);
     v.ddr = low_48_16(d);
 }
+// The deceleration distance D in whole servo units, as the signed value the profile compares.
+int32_t DccDist(uint64_t d) { return static_cast<int32_t>(whole_48_16(d)); }
 uint32_t U(int32_t x) { return static_cast<uint32_t>(x); }
 
 struct Move {
     int32_t major, minor;   // whole servo units moved this tick
+    int32_t majrLeft;       // majrdisth after the move
 };
 
-// The common move of a tick at major velocity vel (9.23).  The minor step is
-// clamped to minrdisth + 1, compared signed (acceleration, slew) or unsigned
+// The common move of a tick at major velocity vel and minor velocity minrvel
+// (9.23), from the remaining major distance majr.  The minor step is clamped
+// to minrdisth + 1, compared signed (acceleration, slew) or unsigned
 // (deceleration, creep).
-Move CommonMove(VectData& v, uint32_t vel, bool unsignedClamp) {
-    uint32_t t = vel + v.majrfract;
+template <class V>
+Move CommonMove(V& v, uint32_t vel, uint32_t minrvel, int32_t majr, bool unsignedClamp) {
+    const uint32_t t = vel + v.majrfract;
     v.majrfract = t & FPF_Vel_FractMask;
-    int32_t major = static_cast<int32_t>(t >> FPF_Vel_ShiftI);
-    v.majrdisth -= major;
+    const int32_t major = static_cast<int32_t>(t >> FPF_Vel_ShiftI);
+    const int32_t majrLeft = sub_wrap(majr, major);
+    v.majrdisth = majrLeft;
 
-    uint32_t u = U(v.minrvel) + v.minrfract;
+    const uint32_t u = minrvel + v.minrfract;
     v.minrfract = u & FPF_Vel_FractMask;
     int32_t minor = static_cast<int32_t>(u >> FPF_Vel_ShiftI);
-    int32_t limit = add_wrap(v.minrdisth, 1);
-    bool over = unsignedClamp ? U(minor) > U(limit) : minor > limit;
+    const int32_t minr = v.minrdisth;
+    const int32_t limit = add_wrap(minr, 1);
+    const bool over = unsignedClamp ? U(minor) > U(limit) : minor > limit;
     if (over) minor = limit;
-    v.minrdisth -= minor;
-    return {major, minor};
+    v.minrdisth = sub_wrap(minr, minor);
+    return {major, minor, majrLeft};
 }
+
+}  // namespace
 
 // A step that would move at velocity 0 with no state change and no hand-over
 // can never end its vector: no later tick changes anything either.
-}  // namespace
-
-void ServoLayer::Stall(const VdbData* b) {
-    SvoFaultBlock = b->blockIdx;
+void ServoLayer::Stall(const VdbData& b) {
+    SvoFaultBlock = b.blockIdx;
     SVO_RaiseFault(SVO_FAULT_MOVE_STALL);
 }
 
-void ServoLayer::SVO_AccStep() {
-    VdbData* b = SVO_VectPtr.load();
-    VectData& v = b->vect;
-    if (v.currvel + 1 > v.acclcount) {
+void ServoLayer::SVO_AccStep() { AccStep<SharedAccess>(*SVO_VectPtr.load()); }
+void ServoLayer::SVO_SlewStep() { SlewStep<SharedAccess>(*SVO_VectPtr.load()); }
+void ServoLayer::SVO_DccStep() { DccStep<SharedAccess>(*SVO_VectPtr.load()); }
+void ServoLayer::SVO_CreepStep() { CreepStep<SharedAccess>(*SVO_VectPtr.load()); }
+
+// The 21st acceleration step of a vector that ends at rest: rates doubled,
+// steps halved, D re-biased around its start value.
+void ServoLayer::DoubleRate(VectData& v) {
+    v.majrdvel = mul_wrap(v.majrdvel, 2);
+    v.minrdvel = mul_wrap(v.minrdvel, 2);
+    v.currvel = static_cast<uint16_t>(v.currvel >> 1);
+    v.acclcount = static_cast<uint16_t>(v.acclcount >> 1);
+    uint64_t d = LoadD(v);
+    d = d >= DDR_BIAS ? sub_48_16(d, DDR_BIAS) : DDR_BIAS;
+    d = add_48_16(d >> 1, DDR_BIAS);
+    StoreD(v, d);
+    v.acc_index = ACC_INDEX_DOUBLED;
+}
+
+template <class A>
+void ServoLayer::AccStep(VdbData& b) {
+    decltype(auto) v = VectView(A{}, b.vect);
+    uint16_t currvel = v.currvel;
+    if (currvel + 1 > v.acclcount) {
         SVO_SetIsrState(ISRSLEW);
-        SVO_SlewStep();
+        SlewStep<A>(b);
         return;
     }
-    if (v.psuedodist == 0 && v.cnrvel == 0 && U(v.majrdvel) < RATE_DOUBLING_LIMIT) {
-        if (v.acc_index < ACC_INDEX_LAST) {
-            v.acc_index += 1;
-        } else if (v.acc_index == ACC_INDEX_LAST) {
-            v.majrdvel = mul_wrap(v.majrdvel, 2);
-            v.minrdvel = mul_wrap(v.minrdvel, 2);
-            v.currvel = static_cast<uint16_t>(v.currvel >> 1);
-            v.acclcount = static_cast<uint16_t>(v.acclcount >> 1);
-            uint64_t d = LoadD(v);
-            d = d >= DDR_BIAS ? sub_48_16(d, DDR_BIAS) : DDR_BIAS;
-            d = add_48_16(d >> 1, DDR_BIAS);
-            StoreD(v, d);
-            v.acc_index = ACC_INDEX_DOUBLED;
+    const uint32_t psuedodist = v.psuedodist;
+    uint32_t majrdvel = U(v.majrdvel);
+    if (psuedodist == 0 && v.cnrvel == 0 && majrdvel < RATE_DOUBLING_LIMIT) {
+        const int32_t stage = v.acc_index;
+        if (stage < ACC_INDEX_LAST) {
+            v.acc_index = stage + 1;
+        } else if (stage == ACC_INDEX_LAST) {
+            DoubleRate(b.vect);
+            currvel = v.currvel;
+            majrdvel = U(v.majrdvel);
         }
     }
     const uint32_t mv = U(v.majrvel);
     const uint64_t dNext = add_48_16(LoadD(v), mv >> VEL_TO_DDR_SHIFT);
-    const uint32_t vNext = mv + U(v.majrdvel);
-    const uint32_t rem = U(v.majrdisth) + v.psuedodist - (vNext >> FPF_Vel_ShiftI);
+    const uint32_t vNext = mv + majrdvel;
+    const int32_t majr = v.majrdisth;
+    const uint32_t rem = U(majr) + psuedodist - (vNext >> FPF_Vel_ShiftI);
     if (rem < whole_48_16(dNext)) {
         SVO_SetIsrState(ISRSLEW);
-        SVO_SlewStep();
+        SlewStep<A>(b);
         return;
     }
     v.majrvel = static_cast<int32_t>(vNext);
-    v.currvel = static_cast<uint16_t>(v.currvel + 1);
+    v.currvel = static_cast<uint16_t>(currvel + 1);
     StoreD(v, dNext);
-    v.minrvel += v.minrdvel;
-    Move m = CommonMove(v, vNext, false);
+    const uint32_t minrvel = U(v.minrvel) + U(v.minrdvel);
+    v.minrvel = static_cast<int32_t>(minrvel);
+    const Move m = CommonMove(v, vNext, minrvel, majr, false);
     ProfileState = PS_ACC;
-    SVO_StepVect(m.major, m.minor);
+    StepVect<A>(b, m.major, m.minor, m.majrLeft);
 }
 
 int32_t ServoLayer::SVO_GetMajrDistH() {
     VectData& v = SVO_VectPtr.load()->vect;
-    const int32_t majrvel = v.majrvel;
-    int32_t disth = static_cast<int32_t>(U(v.majrdisth) + v.psuedodist - (U(majrvel) >> FPF_Vel_ShiftI));
-    const int32_t dccDist = static_cast<int32_t>(whole_48_16(LoadD(v)));
+    int32_t majr = v.majrdisth;
+    return MajrDistH<SharedAccess>(v, majr, U(v.majrvel), DccDist(LoadD(v)));
+}
+
+template <class A, class V>
+int32_t ServoLayer::MajrDistH(V& v, int32_t& majr, uint32_t majrvel, int32_t dccDist) {
+    const int32_t mv = static_cast<int32_t>(majrvel);
+    int32_t disth = static_cast<int32_t>(U(majr) + v.psuedodist - (majrvel >> FPF_Vel_ShiftI));
     // A far end point is reported on the first tick of the block where it holds.
-    if (disth > static_cast<int32_t>(DISTH_DIAG_LIMIT) && !(v.notesPrinted & NOTE_DISTH_LARGE))
-        DisthTooLarge(v, disth, majrvel, dccDist);
-    if (disth < 0) disth = DisthNegative(v, disth, majrvel, dccDist);
+    if (disth > DISTH_DIAG_LIMIT && !(v.notesPrinted & NOTE_DISTH_LARGE))
+        DisthTooLarge(SharedVect(v), disth, mv, dccDist);
+    if (disth < 0) majr = disth = DisthNegative(SharedVect(v), disth, mv, dccDist);
     // The planner is starved for blocks; report it once per block and keep
     // the computed distance, so the vector still decelerates and frees its block.
-    if (m_npbdrvCnt.load() > 100 && !(v.notesPrinted & NOTE_STARVED)) PlannerStarved(v, disth, majrvel, dccDist);
+    if (A::Get(m_npbdrvCnt) > STARVED_WAIT_LIMIT && !(v.notesPrinted & NOTE_STARVED))
+        PlannerStarved(SharedVect(v), disth, mv, dccDist);
     return disth;
 }
 
@@ -130,61 +167,65 @@ void ServoLayer::PlannerStarved(VectData& v, int32_t disth, int32_t majrvel, int
     Con("dccDist(%d)\n", dccDist);
 }
 
-void ServoLayer::SVO_SlewStep() {
-    VdbData* b = SVO_VectPtr.load();
-    VectData& v = b->vect;
-    const int32_t disth = SVO_GetMajrDistH();
-    const int32_t dccDist = static_cast<int32_t>(whole_48_16(LoadD(v)));
+template <class A>
+void ServoLayer::SlewStep(VdbData& b) {
+    decltype(auto) v = VectView(A{}, b.vect);
+    const uint32_t vel = U(v.majrvel);
+    int32_t majr = v.majrdisth;
+    const int32_t dccDist = DccDist(LoadD(v));
+    const int32_t disth = MajrDistH<A>(v, majr, vel, dccDist);
     if (disth < dccDist) {
-        SVO_DccStep();
+        DccStep<A>(b);
         return;
     }
-    const uint32_t vel = U(v.majrvel);
-    if (vel == 0 && !(v.cnrvel != 0 && v.majrdisth <= 0)) {
+    if (vel == 0 && !(v.cnrvel != 0 && majr <= 0)) {
         Stall(b);
         return;
     }
-    Move m = CommonMove(v, vel, false);
+    const Move m = CommonMove(v, vel, U(v.minrvel), majr, false);
     ProfileState = PS_SLEW;
-    SVO_StepVect(m.major, m.minor);
+    StepVect<A>(b, m.major, m.minor, m.majrLeft);
 }
 
-void ServoLayer::SVO_DccStep() {
-    VdbData* b = SVO_VectPtr.load();
-    VectData& v = b->vect;
+template <class A>
+void ServoLayer::DccStep(VdbData& b) {
+    decltype(auto) v = VectView(A{}, b.vect);
     const uint16_t cvel = v.currvel;
+    const uint32_t dvel = U(v.majrdvel);
+    const uint32_t vel = U(v.majrvel);
     // Deceleration starts from the block's highest velocity.
-    if (U(v.majrvel) > BlockPeakVel) BlockPeakVel = U(v.majrvel);
-    if (cvel != 0 && U(v.majrdvel) <= U(v.majrvel)) {
+    if (vel > BlockPeakVel) BlockPeakVel = vel;
+    if (cvel != 0 && dvel <= vel) {
         if (cvel == 1) SVO_SetIsrState(ISRCREEP);
         v.currvel = static_cast<uint16_t>(cvel - 1);
-        const uint32_t mv = U(v.majrvel) - U(v.majrdvel);
+        const uint32_t mv = vel - dvel;
         v.majrvel = static_cast<int32_t>(mv);
         StoreD(v, sub_48_16(LoadD(v), mv >> VEL_TO_DDR_SHIFT));
-        v.minrvel -= v.minrdvel;
-        Move m = CommonMove(v, mv, true);
+        const uint32_t minrvel = U(v.minrvel) - U(v.minrdvel);
+        v.minrvel = static_cast<int32_t>(minrvel);
+        const Move m = CommonMove(v, mv, minrvel, v.majrdisth, true);
         ProfileState = PS_DCC;
-        SVO_StepVect(m.major, m.minor);
+        StepVect<A>(b, m.major, m.minor, m.majrLeft);
     } else {
         v.currvel = 0;
         SVO_SetIsrState(ISRCREEP);
-        SVO_CreepStep();
+        CreepStep<A>(b);
     }
 }
 
-void ServoLayer::SVO_CreepStep() {
+template <class A>
+void ServoLayer::CreepStep(VdbData& b) {
     ProfileState = PS_CREEP;
-    VdbData* b = SVO_VectPtr.load();
-    VectData& v = b->vect;
-    const uint8_t oct = b->octant & 7;
+    decltype(auto) v = VectView(A{}, b.vect);
+    const uint8_t oct = b.octant & 7;
     const int32_t remMajor = v.majrdisth;
-    if (remMajor < IsrCreepVel.load()) {
+    if (remMajor < A::Get(IsrCreepVel)) {
         // End point reached: land exactly on it (a negative remainder takes back an overshoot).
         const int32_t remMinor = v.minrdisth;
         const uint16_t delay = v.end_delay;
-        const FinishedBlock finished = Explaining ? FinishedOf(b) : FinishedBlock{};
-        VdbData* nxt = b->next;
-        b->cmd = 0;
+        const FinishedBlock finished = Explaining ? FinishedOf(&b) : FinishedBlock{};
+        VdbData* nxt = b.next;
+        b.cmd = 0;
         EndDelayCount = delay;
         SVO_SetIsrState(delay != 0 ? ISRDELAY : ISRHOLD);
         SVO_SetVectPtr(nxt);
@@ -197,8 +238,17 @@ void ServoLayer::SVO_CreepStep() {
         Stall(b);
         return;
     }
-    Move m = CommonMove(v, vel, true);
+    const Move m = CommonMove(v, vel, U(v.minrvel), remMajor, true);
     OctStep(oct, m.major, m.minor);
 }
+
+template void ServoLayer::AccStep<SharedAccess>(VdbData&);
+template void ServoLayer::AccStep<SoleAccess>(VdbData&);
+template void ServoLayer::SlewStep<SharedAccess>(VdbData&);
+template void ServoLayer::SlewStep<SoleAccess>(VdbData&);
+template void ServoLayer::DccStep<SharedAccess>(VdbData&);
+template void ServoLayer::DccStep<SoleAccess>(VdbData&);
+template void ServoLayer::CreepStep<SharedAccess>(VdbData&);
+template void ServoLayer::CreepStep<SoleAccess>(VdbData&);
 
 }  // namespace corvanta

@@ -3,10 +3,16 @@
 // the commanded servo position, and the job-time marks and census.
 //
 // The tick routine is simple and dumb by design.  It runs inside the tick
-// pass of whichever schedule drives it and never knows which.  It may not
+// pass of whichever schedule drives it; all it knows of the schedule is how
+// it reaches the shared words (atomically beside a planning thread, as plain
+// memory when it runs alone: the access policy of base/atom.h).  It may not
 // allocate, take locks, sleep or do I/O; the only output is the console
 // diagnostics of the velocity profile, what a debug category asks for, and
 // the tick trace when one is requested.
+//
+// In the deterministic schedule a run of ticks that only repeats the
+// constant-velocity slew step or counts an end delay down is applied at once
+// in closed form (skip-ahead, servo/skip.cpp), with the same outcome.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +25,12 @@
 #include "servo/jobtime.h"
 
 namespace corvanta {
+
+// Remaining major distances (servo units) above this are reported once per block.
+constexpr int32_t DISTH_DIAG_LIMIT = 0x1000000;
+// Waits of the planner for a free block (1 ms each) after which the servo
+// reports a starved planner once per block.
+constexpr int32_t STARVED_WAIT_LIMIT = 100;
 
 struct ServoLayer : RingLayer {
     using RingLayer::RingLayer;
@@ -60,9 +72,28 @@ struct ServoLayer : RingLayer {
     uint32_t BlockPeakVel = 0;                           // highest major velocity of the executing block, 9.23
     uint32_t LastBookedRecord = 0;                       // record of the last block run (end delays follow it)
 
+    // --- skip-ahead (the deterministic schedule only; see servo/skip.cpp)
+    bool SkipAheadEnabled = true;        // runs of plain slew and delay ticks are applied in closed form
+    // Host-side statistics, not part of any result the machine reports: ticks
+    // run one by one through TickPass, and ticks applied by skip-ahead.
+    uint64_t TicksRun = 0;
+    uint64_t TicksSkipped = 0;
+
     // One pass of the tick loop: when a block is current and no block is being
     // handed over, count the tick, book it in the census and run one ISR step.
-    void TickPass();
+    // The steps are inlined into it (the rare ones are kept out: noinline).
+    [[gnu::flatten]] void TickPass();
+    // The tick loop of the deterministic schedule, where no other thread
+    // touches the machine (its ticks use plain memory, SoleAccess): runs ticks
+    // (where skip-ahead applies, a run of plain ticks at once, then one tick)
+    // while a block is current, no servo fault is raised and, when `busy` is
+    // given, that block is still busy (cmd != 0).
+    [[gnu::flatten]] void RunTicks(const VdbData* busy);
+    // Applies at once the ticks from here on that would only repeat a
+    // constant-velocity slew step or count an end delay down, stopping before
+    // the first tick that would do anything else.  Returns the ticks applied
+    // (0 when none, or when a tick trace is written).
+    [[gnu::noinline]] uint64_t SkipAhead();
 
     // Store a new ISR state under the job-time rule (start mark when leaving hold
     // while armed, end mark at every return to hold while counting).
@@ -71,7 +102,7 @@ struct ServoLayer : RingLayer {
     void SVO_RaiseFault(int32_t code);
     void JobTimeArm();                   // JobTimePhase = 1, PlanCnt cleared
 
-    // profile.cpp
+    // profile.cpp: the steps of the current block
     void SVO_AccStep();
     void SVO_SlewStep();
     void SVO_DccStep();
@@ -102,15 +133,48 @@ struct ServoLayer : RingLayer {
     void servo_off();
 
 private:
-    void HoldStep();
+    // The tick and its steps on block b, the current one (SVO_VectPtr), under
+    // the access policy A (SharedAccess or SoleAccess, base/atom.h).
+    template <class A>
+    void Tick(VdbData& b);
+    template <class A>
+    void IsrStep(VdbData& b);
+    template <class A>
+    void HoldStep(VdbData& b);
     void DelayStep();
-    void Stall(const VdbData* b);
+    template <class A>
+    void AccStep(VdbData& b);
+    template <class A>
+    void SlewStep(VdbData& b);
+    template <class A>
+    void DccStep(VdbData& b);
+    template <class A>
+    void CreepStep(VdbData& b);
+    // The remaining major distance of the slew step (servo units), with its
+    // diagnostics; v is the block's view, majr its majrdisth, updated when repaired.
+    template <class A, class V>
+    int32_t MajrDistH(V& v, int32_t& majr, uint32_t majrvel, int32_t dccDist);
+    // After the common move of a tick: the octant step, or the hand-over at
+    // the end of a vector with a corner velocity (majrLeft: majrdisth after the move).
+    template <class A>
+    void StepVect(VdbData& b, int32_t major, int32_t minor, int32_t majrLeft);
+    [[gnu::noinline]] void HandOver(VdbData& cur, int32_t major, int32_t minor);
+    [[gnu::cold, gnu::noinline]] void Stall(const VdbData& b);
+    [[gnu::noinline]] void DoubleRate(VectData& v);
+    [[gnu::cold, gnu::noinline]] void TraceTick(uint32_t tick);
     // The remaining-distance diagnostics of SVO_GetMajrDistH (rare; kept out of the tick's hot path).
     [[gnu::cold, gnu::noinline]] void DisthTooLarge(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
     [[gnu::cold, gnu::noinline]] int32_t DisthNegative(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
     [[gnu::cold, gnu::noinline]] void PlannerStarved(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist);
     int32_t CarryDistance(VectData& nv, int32_t d);
     void Accelerate(VectData& nv, uint16_t currvel, bool maskMinor);
+
+    // skip.cpp
+    uint64_t GuardRunLength() const;
+    uint64_t SlewRunLength(const VdbData& b) const;
+    uint64_t DelayRunLength() const;
+    void ApplySlewRun(VdbData& b, uint64_t n);
+    void BookRun(const VdbData& b, uint64_t n, uint8_t state);
 };
 
 }  // namespace corvanta

@@ -35,6 +35,11 @@ struct Options {
     // CSV "tick,isr,profile,x,y" of every executed servo step, or null.  The
     // header line is the caller's.
     std::FILE* traceTicks = nullptr;
+    // Deterministic schedule: runs of ticks that only repeat a constant-velocity
+    // slew step or count an end delay down are applied in closed form.  The
+    // results are the same either way; false runs every tick one by one.  No
+    // tick is skipped while traceTicks is written.
+    bool skipAhead = true;
     // false: only the start-up runs (what the machine prints when there is no
     // job to read); no status.
     bool runJob = true;
@@ -72,6 +77,10 @@ struct Result {
     uint32_t hostMs = 0;               // host time of the estimate
     // With Options::explain: where the job time went.
     std::shared_ptr<const explain::JobExplain> explanation;
+    // Host-side statistics (not in the report): ticks run one by one and
+    // ticks applied by skip-ahead; their sum is every tick simulated.
+    uint64_t ticksRun = 0;
+    uint64_t ticksSkipped = 0;
 };
 
 // Estimates one job.  Throws std::invalid_argument for an unknown debug category.

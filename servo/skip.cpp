@@ -1,0 +1,165 @@
+// Skip-ahead: the deterministic schedule applies a run of ticks that only
+// repeat one step in closed form instead of one by one.
+//
+// Two kinds of run qualify:
+//  - slew: ISRSLEW at constant velocity.  Each tick adds the major velocity
+//    vel (9.23) to the 23-bit fraction majrfract and moves by the whole units
+//    carried out of it, the minor axis likewise with minrvel and minrfract.
+//    After k ticks from fraction f the carried units are floor((k vel + f) /
+//    2^23) and the fraction is the low 23 bits of k vel + f, as long as no
+//    sum vel + fraction wraps 32 bits.
+//  - delay: ISRDELAY counting EndDelayCount down to 0.
+//
+// A run ends before the first tick that would do anything else: start the
+// deceleration, hand over to the next block, clamp the minor step, wrap a
+// sum, print or repair in SVO_GetMajrDistH, stall, or stop the job at the
+// job-length guard.  That tick then runs through TickPass as usual.  Where a
+// bound is not worth computing exactly (velocities in the top 2^23 of the
+// 32-bit range, a fraction not yet reduced to 23 bits, minrdisth at its
+// maximum) no run is taken and every tick runs normally: skipping fewer ticks
+// is always exact.
+//
+// The census books each tick under the ProfileState in force before its
+// step: the first tick of a run under the state the previous tick left, the
+// others under the run's state.
+#include <algorithm>
+#include <limits>
+
+#include "base/fixpt.h"
+#include "servo/servo_layer.h"
+
+namespace corvanta {
+namespace {
+
+// Ticks applied by one skip at most: keeps every product of a tick count and
+// a 32-bit velocity below 2^63.  A longer run continues at the next skip.
+constexpr uint64_t SKIP_RUN_MAX = uint64_t{1} << 30;
+// The largest 9.23 velocity to which a 23-bit fraction can be added without
+// wrapping 32 bits.
+constexpr uint32_t VEL_NO_WRAP_MAX = std::numeric_limits<uint32_t>::max() - FPF_Vel_FractMask;
+
+// Whole servo units carried by k ticks at velocity vel (9.23) from the
+// position fraction fract (23 bits).
+constexpr uint64_t UnitsCarried(uint64_t k, uint32_t vel, uint32_t fract) {
+    return (k * vel + fract) >> FPF_Vel_ShiftI;
+}
+// The position fraction (23 bits) after those k ticks.
+constexpr uint32_t FractionAfter(uint64_t k, uint32_t vel, uint32_t fract) {
+    return static_cast<uint32_t>((k * vel + fract) & FPF_Vel_FractMask);
+}
+// The most ticks k (up to SKIP_RUN_MAX) after each of which the carried units
+// are at most `units`: k vel + fract < (units + 1) 2^23.  0 for negative units.
+constexpr uint64_t TicksCarryingAtMost(uint32_t vel, uint32_t fract, int64_t units) {
+    if (units < 0) return 0;
+    if (vel == 0) return SKIP_RUN_MAX;
+    const uint64_t below = (static_cast<uint64_t>(units) + 1) << FPF_Vel_ShiftI;   // < 2^57
+    return std::min(SKIP_RUN_MAX, (below - 1 - fract) / vel);
+}
+// A velocity and fraction pair that the closed form covers: the sum never wraps.
+constexpr bool NoCarryWrap(uint32_t vel, uint32_t fract) { return vel <= VEL_NO_WRAP_MAX && fract <= FPF_Vel_FractMask; }
+
+}  // namespace
+
+uint64_t ServoLayer::SkipAhead() {
+    if (TickTraceFile != nullptr || VdbSendBusy.load() != 0 || SvoFault.load() != SVO_FAULT_NONE) return 0;
+    VdbData* b = SVO_VectPtr.load();
+    if (b == nullptr) return 0;
+    uint64_t n = 0;
+    if (IsrState == ISRSLEW) {
+        n = std::min(SlewRunLength(*b), GuardRunLength());
+        if (n != 0) ApplySlewRun(*b, n);
+    } else if (IsrState == ISRDELAY) {
+        n = std::min(DelayRunLength(), GuardRunLength());
+        if (n != 0) {
+            EndDelayCount -= static_cast<int32_t>(n);   // n <= EndDelayCount
+            BookRun(*b, n, PS_DELAY);
+        }
+    }
+    return n;
+}
+
+// Ticks before the job-length guard: the guard stops the job at the tick
+// whose distance from JobStartTick reaches JobTickLimit while counting.
+uint64_t ServoLayer::GuardRunLength() const {
+    if (JobTimePhase.load() != 2) return SKIP_RUN_MAX;
+    const uint32_t done = ticks_between(static_cast<uint32_t>(JobStartTick), IsrTick.load());
+    return done < JobTickLimit ? std::min<uint64_t>(SKIP_RUN_MAX, JobTickLimit - 1u - done) : 0;
+}
+
+// Ticks that only count the end delay down (EndDelayCount != 0 at each).
+uint64_t ServoLayer::DelayRunLength() const {
+    return EndDelayCount > 0 ? std::min<uint64_t>(SKIP_RUN_MAX, static_cast<uint64_t>(EndDelayCount)) : 0;
+}
+
+// Ticks of constant-velocity slew from here on: tick k (1..n) starts with
+// majrdisth M0 - F(k-1) and moves F(k) - F(k-1) major units, F(k) the units
+// carried after k ticks; the minor axis likewise with G(k).
+uint64_t ServoLayer::SlewRunLength(const VdbData& b) const {
+    const VectData& v = b.vect;
+    const uint32_t vel = static_cast<uint32_t>(v.majrvel.load());     // 9.23
+    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;  // 23 bits
+    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load()); // 9.23
+    // A stall, a wrapping sum, or an unreduced fraction: tick by tick.
+    if (vel == 0 || !NoCarryWrap(vel, majrfract) || !NoCarryWrap(minrvel, minrfract)) return 0;
+    const uint8_t notes = v.notesPrinted;
+    if (m_npbdrvCnt.load() > STARVED_WAIT_LIMIT && !(notes & NOTE_STARVED)) return 0;
+
+    // disth of tick k is disth1 - F(k-1), with disth1 = majrdisth + psuedodist -
+    // whole units of vel (servo units, here without the 32-bit wrap).  Every
+    // tick needs disth within [max(0, dccDist), the diagnostic limit], else it
+    // decelerates, repairs or prints.  disth falls, so the first tick bounds
+    // it from above and the last from below.
+    const int32_t majr0 = v.majrdisth;
+    const int64_t disth1 = int64_t{majr0} + v.psuedodist.load() - (vel >> FPF_Vel_ShiftI);
+    const int64_t disthMax = (notes & NOTE_DISTH_LARGE) ? std::numeric_limits<int32_t>::max() : DISTH_DIAG_LIMIT;
+    const int32_t dccDist = static_cast<int32_t>(whole_48_16(join_48_16(v.high_ddr, v.ddr)));
+    const int64_t disthMin = std::max(0, dccDist);
+    if (disth1 > disthMax || disth1 < disthMin) return 0;
+    // Ticks 1..n start with F(k-1) <= disth1 - disthMin: tick 1 always, then as many as carry that much.
+    uint64_t n = 1 + TicksCarryingAtMost(vel, majrfract, disth1 - disthMin);
+    // majrdisth stays a 32-bit value: F(n) <= majr0 - INT32_MIN.
+    n = std::min(n, TicksCarryingAtMost(vel, majrfract, int64_t{majr0} - std::numeric_limits<int32_t>::min()));
+    // With a corner velocity the tick that leaves majrdisth <= 0 hands over: F(n) <= majr0 - 1.
+    if (v.cnrvel != 0) n = std::min(n, TicksCarryingAtMost(vel, majrfract, int64_t{majr0} - 1));
+    // The minor step of tick k is clamped when it exceeds minrdisth + 1, that
+    // is when G(k) > minr0 + 1 (minr0 + 1 wraps at the maximum: clamped at once).
+    const int32_t minr0 = v.minrdisth;
+    if (minr0 == std::numeric_limits<int32_t>::max()) return 0;
+    n = std::min(n, TicksCarryingAtMost(minrvel, minrfract, int64_t{minr0} + 1));
+    return std::min(n, SKIP_RUN_MAX);
+}
+
+void ServoLayer::ApplySlewRun(VdbData& b, uint64_t n) {
+    VectData& v = b.vect;
+    const uint32_t vel = static_cast<uint32_t>(v.majrvel.load());
+    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load());
+    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;
+    const uint64_t major = UnitsCarried(n, vel, majrfract);
+    const uint64_t minor = UnitsCarried(n, minrvel, minrfract);
+    v.majrfract = FractionAfter(n, vel, majrfract);
+    v.minrfract = FractionAfter(n, minrvel, minrfract);
+    v.majrdisth = sub_wrap(v.majrdisth, low_i32(major));
+    v.minrdisth = sub_wrap(v.minrdisth, low_i32(minor));
+    // The position moves by the sums of the ticks' movements (32-bit wrap).
+    OctStep(b.octant & 7, low_i32(major), low_i32(minor));
+    BookRun(b, n, PS_SLEW);
+}
+
+// Counts n ticks on block b whose steps leave ProfileState at `state`: the
+// tick counter, the census and, while explaining, the booking of job time
+// (which takes a run of ticks of one activity, pen and record at once).
+void ServoLayer::BookRun(const VdbData& b, uint64_t n, uint8_t state) {
+    const uint32_t firstTick = IsrTick.load() + 1u;
+    IsrTick = IsrTick.load() + static_cast<uint32_t>(n);
+    const int32_t phase = JobTimePhase.load();
+    if (phase != 0) {
+        if (ProfileState < PROFILE_STATE_COUNT)
+            PlanCnt[ProfileState] = static_cast<int32_t>(static_cast<uint32_t>(PlanCnt[ProfileState]) + 1u);
+        PlanCnt[state] = static_cast<int32_t>(static_cast<uint32_t>(PlanCnt[state]) + static_cast<uint32_t>(n - 1));
+    }
+    if (Explaining && phase == 2) BookTicks(&b, firstTick, static_cast<uint32_t>(n));
+    ProfileState = state;
+    TicksSkipped += n;
+}
+
+}  // namespace corvanta
