@@ -1,5 +1,6 @@
 // The command interpreter: applies the records of a command file in order,
 // then closes the job and builds the status lines.
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -157,13 +158,24 @@ static uint32_t HostMs() {
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+// The record as "%.60s %d %d" prints it (as many values as were read), built
+// without a format: it is made for every record and read only by failure
+// messages.  At most 60 + 2 x 12 characters, well inside the buffer.
 void Machine::RecordText(const CmdRecord& rec) {
-    if (rec.fields >= 3)
-        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%.60s %d %d", rec.keyword, rec.a, rec.b);
-    else if (rec.fields == 2)
-        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%.60s %d", rec.keyword, rec.a);
-    else
-        std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%.60s", rec.keyword);
+    constexpr size_t KEYWORD_SHOWN = 60;
+    static_assert(KEYWORD_SHOWN + 2 * 12 < RECORD_TEXT_LEN);
+    char* out = CurRecordText;
+    char* const end = CurRecordText + RECORD_TEXT_LEN - 1;
+    const void* nul = std::memchr(rec.keyword, '\0', KEYWORD_SHOWN);
+    const size_t n = nul ? static_cast<size_t>(static_cast<const char*>(nul) - rec.keyword) : KEYWORD_SHOWN;
+    std::memcpy(out, rec.keyword, n);
+    out += n;
+    const int32_t values[2] = {rec.a, rec.b};
+    for (int i = 0; i + 1 < rec.fields && i < 2; ++i) {
+        *out++ = ' ';
+        out = std::to_chars(out, end, values[i]).ptr;
+    }
+    *out = '\0';
 }
 
 int Machine::CorvantaCmdInterpreter(std::string_view commands) {
