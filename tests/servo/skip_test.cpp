@@ -1,0 +1,297 @@
+// Skip-ahead: a run of slew or delay ticks applied in closed form leaves the
+// machine exactly as the same ticks run one by one, and stops just before the
+// first tick that does anything else, which then runs as usual.
+//
+// Each case builds the same block mid-slew (or mid-delay) on two machines.
+// One applies SkipAhead() and one TickPass(); the other runs TickPass() as
+// many times.  Then every field of every ring block and of the servo must
+// agree, and the skip must have stopped where the case says.
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+
+#include "support/test_support.h"
+
+using namespace corvanta_test;
+
+namespace {
+
+constexpr int32_t U23 = 1 << 23;                    // one servo unit per tick as a 9.23 velocity
+constexpr uint32_t kDdr63 = (64 - 1) << 16;          // D of a new vector in vector mode: 63 units
+constexpr int32_t kMaxI32 = std::numeric_limits<int32_t>::max();
+constexpr int32_t kMinI32 = std::numeric_limits<int32_t>::min();
+
+// The block under test (the vect fields the planner and earlier ticks left)
+// and the machine around it.
+struct Case {
+    uint8_t octant = 0;
+    int32_t majr = 1000, minr = 0;
+    uint32_t majrfract = 0, minrfract = 0;
+    int32_t majrvel = 2 * U23, minrvel = 0;
+    uint16_t acclcount = 10, currvel = 10, cnrvel = 0, end_delay = 0;
+    uint32_t psuedodist = 0, ddr = kDdr63, high_ddr = 0;
+    uint8_t notes = 0;
+    int16_t isrState = ISRSLEW;
+    uint8_t profileState = PS_SLEW;
+    int32_t endDelay = 0;
+    int32_t starvedWaits = 0;       // m_npbdrvCnt
+    uint32_t guardTicksLeft = 0;    // nonzero: counting, the job-length guard this many ticks ahead
+    bool next = true;               // a vector queued behind (for a hand-over)
+};
+
+// Another vector queued behind the one under test.
+void QueueNext(Rig& m) {
+    VdbData* b = m.GetFreeVdb();
+    VectData& d = b->vect;
+    b->octant = 1;
+    d.majrdisth = 300, d.minrdisth = 100, d.majrfract = 0, d.minrfract = 0;
+    d.majrvel = U23, d.majrdvel = U23 / 4, d.minrvel = U23 / 3, d.minrdvel = U23 / 12;
+    d.acclcount = 8, d.currvel = 0, d.creep = 16, d.slope = 0x5555, d.cnrvel = 0;
+    d.psuedodist = 0, d.end_delay = 3, d.ddr = kDdr63, d.high_ddr = 0, d.acc_index = 0;
+    b->cmd = VECTOR;
+    m.sendvdb(b);
+}
+
+VdbData* Build(Rig& m, const Case& s) {
+    VdbData* b = m.GetFreeVdb();
+    VectData& d = b->vect;
+    b->octant = s.octant;
+    d.majrdisth = s.majr, d.minrdisth = s.minr, d.majrfract = s.majrfract, d.minrfract = s.minrfract;
+    d.majrvel = s.majrvel, d.minrvel = s.minrvel, d.majrdvel = U23 / 8, d.minrdvel = U23 / 16;
+    d.acclcount = s.acclcount, d.currvel = s.currvel, d.creep = 16, d.slope = 0x4000, d.cnrvel = s.cnrvel;
+    d.psuedodist = s.psuedodist, d.end_delay = s.end_delay, d.ddr = s.ddr, d.high_ddr = s.high_ddr;
+    d.acc_index = ACC_INDEX_DOUBLED, d.notesPrinted = s.notes;
+    b->cmd = VECTOR;
+    m.sendvdb(b);
+    if (s.next) QueueNext(m);
+    m.IsrState = s.isrState;
+    m.ProfileState = s.profileState;
+    m.EndDelayCount = s.endDelay;
+    m.m_npbdrvCnt = s.starvedWaits;
+    if (s.guardTicksLeft != 0) {
+        m.JobTimePhase = 2;
+        m.JobTickLimit = 1000000;
+        m.JobStartTick = static_cast<int32_t>(m.IsrTick.load() + s.guardTicksLeft - m.JobTickLimit);
+    }
+    m.NewConsole();
+    return b;
+}
+
+// Every field of a block, for comparison and for the message when two differ.
+std::string Describe(const VdbData& b) {
+    const VectData& v = b.vect;
+    std::ostringstream o;
+    o << "block " << int{b.blockIdx} << " cmd " << int{b.cmd.load()} << " octant " << int{b.octant} << " kind "
+      << int{b.kind} << " slope " << v.slope << " majrdisth " << v.majrdisth << " majrfract " << v.majrfract
+      << " minrdisth " << v.minrdisth << " minrfract " << v.minrfract << " acclcount " << v.acclcount << " currvel "
+      << v.currvel << " minrdvel " << v.minrdvel << " minrvel " << v.minrvel << " majrdvel " << v.majrdvel
+      << " majrvel " << v.majrvel << " creep " << v.creep << " angle " << v.angle << " relativeAngle "
+      << v.relativeAngle << " anglediff " << v.anglediff << " cnrvel " << v.cnrvel << " psuedodist " << v.psuedodist
+      << " ddr " << v.ddr << " high_ddr " << v.high_ddr << " end_delay " << v.end_delay << " dx " << v.dx << " dy "
+      << v.dy << " acc_index " << v.acc_index << " smoothCnt " << v.smoothCnt << " notes " << int{v.notesPrinted}
+      << "\n";
+    return o.str();
+}
+
+std::string Describe(Rig& m) {
+    std::ostringstream o;
+    const VdbData* cur = m.SVO_VectPtr.load();
+    o << "current " << (cur ? int{cur->blockIdx} : -1) << " IsrState " << m.IsrState << " ProfileState "
+      << int{m.ProfileState} << " IsrTick " << m.IsrTick << " EndDelayCount " << m.EndDelayCount << " SvoPos "
+      << m.SvoPosX << "," << m.SvoPosY << " fault " << m.SvoFault << " phase " << m.JobTimePhase << " marks "
+      << m.JobStartTick << "," << m.JobEndTick << " PlanCnt";
+    for (int32_t c : m.PlanCnt) o << " " << c;
+    o << "\n";
+    for (const VdbData& b : m.VdbOnline) o << Describe(b);
+    o << "console: " << m.NewConsole();
+    return o.str();
+}
+
+struct Outcome {
+    uint64_t skipped;   // ticks SkipAhead applied
+    std::string withSkip, tickByTick;
+};
+
+// SkipAhead() then one TickPass() on one machine; as many TickPass() on another.
+Outcome SkipThenTick(const Case& s) {
+    Rig a, b;
+    Build(a, s);
+    Build(b, s);
+    Outcome o;
+    o.skipped = a.SkipAhead();
+    a.TickPass();
+    for (uint64_t i = 0; i <= o.skipped; ++i) b.TickPass();
+    o.withSkip = Describe(a);
+    o.tickByTick = Describe(b);
+    return o;
+}
+
+Case With(Case s, void (*edit)(Case&)) {
+    edit(s);
+    return s;
+}
+
+}  // namespace
+
+// Each row: where the run ends, one tick later and at that tick.  `run` is the
+// number of ticks the skip must apply; tick run + 1 is the one that does
+// something else.
+TEST(SkipAhead, StopsJustBeforeEachBoundary) {
+    struct Row {
+        const char* what;
+        Case setup;
+        uint64_t run;
+    };
+    // At 2 units/tick from 100 with D 63: tick k starts with disth 100 - 2 -
+    // 2(k-1), below 63 first at k = 19.  psuedodist counts like distance.
+    const Row rows[] = {
+        {"deceleration starts at tick 19", With({}, [](Case& s) { s.majr = 100; }), 18},
+        {"one unit more: at tick 20", With({}, [](Case& s) { s.majr = 101; }), 19},
+        {"psuedodist adds distance", With({}, [](Case& s) { s.majr = 60, s.psuedodist = 41; }), 19},
+        // 2.25 units/tick: F(k) = floor(2.25k + f); disth 197 - 2 - F(k-1) < 63
+        // once F(k-1) > 132: F(59) = 132 from fraction 0, 133 from 0.5.
+        {"fractional velocity", With({}, [](Case& s) { s.majr = 197, s.majrvel = 2 * U23 + U23 / 4; }), 60},
+        {"carried fraction moves the boundary",
+         With({}, [](Case& s) { s.majr = 197, s.majrvel = 2 * U23 + U23 / 4, s.majrfract = U23 / 2; }), 59},
+        {"already below D: none", With({}, [](Case& s) { s.majr = 64; }), 0},
+        {"exactly at D: one", With({}, [](Case& s) { s.majr = 65; }), 1},
+        // Corner velocity: the tick leaving majrdisth <= 0 hands over.  From
+        // 20 at 2/tick that is tick 10 (0 left), from 21 tick 11 (-1 left).
+        {"hand-over at the end point", With({}, [](Case& s) { s.majr = 20, s.cnrvel = 3, s.psuedodist = 500; }), 9},
+        {"hand-over with an overshoot", With({}, [](Case& s) { s.majr = 21, s.cnrvel = 3, s.psuedodist = 500; }), 10},
+        {"no corner velocity: no hand-over",
+         With({}, [](Case& s) { s.majr = 21, s.psuedodist = 500, s.next = false; }), 229},
+        // Minor at 1 unit/tick from 5: tick 7 would move 1 > minrdisth + 1 = 0.
+        {"minor clamp at tick 7", With({}, [](Case& s) { s.minr = 5, s.minrvel = U23; }), 6},
+        {"minor clamp at tick 8", With({}, [](Case& s) { s.minr = 6, s.minrvel = U23; }), 7},
+        {"minor left -2: clamped at once", With({}, [](Case& s) { s.minr = -2, s.minrvel = U23; }), 0},
+        {"minor at its maximum: tick by tick", With({}, [](Case& s) { s.minr = kMaxI32, s.minrvel = U23; }), 0},
+        // Sums: vel + fraction must not wrap 32 bits.
+        // 511 units/tick from 100000: disth 99489 - 511(k-1) < 63 first at k = 196.
+        {"largest velocity that cannot wrap",
+         With({}, [](Case& s) { s.majr = 100000, s.majrvel = static_cast<int32_t>(0xFF800000u); }), 195},
+        {"one above: tick by tick",
+         With({}, [](Case& s) { s.majr = 100000, s.majrvel = static_cast<int32_t>(0xFF800001u); }), 0},
+        {"minor velocity one above: tick by tick",
+         With({}, [](Case& s) { s.minr = 100000, s.minrvel = static_cast<int32_t>(0xFF800001u); }), 0},
+        {"fraction not reduced to 23 bits: tick by tick", With({}, [](Case& s) { s.majrfract = U23; }), 0},
+        // The far-end-point note prints on the first tick where disth > 0x1000000.
+        {"disth at the note limit", With({}, [](Case& s) { s.majr = 0x1000000 + 2; }), 8388577},
+        {"disth above it: the note's tick first", With({}, [](Case& s) { s.majr = 0x1000000 + 3; }), 0},
+        {"note already printed",
+         With({}, [](Case& s) { s.majr = 0x1000000 + 3, s.notes = NOTE_DISTH_LARGE; }), 8388578},
+        // D above 2^31 units is negative as the profile compares it: disth < 0 repairs.
+        // From 10 at 2/tick: disth 8 - 2(k-1) < 0 first at k = 6; from 12 at k = 7.
+        {"repair of a negative disth at tick 6", With({}, [](Case& s) { s.majr = 10, s.high_ddr = 0x8000; }), 5},
+        {"repair at tick 7", With({}, [](Case& s) { s.majr = 12, s.high_ddr = 0x8000; }), 6},
+        // The starved-planner note prints once per block, past 100 waits.
+        {"100 waits: no note", With({}, [](Case& s) { s.starvedWaits = 100; }), 468},
+        {"101 waits: the note's tick first", With({}, [](Case& s) { s.starvedWaits = 101; }), 0},
+        {"101 waits, note printed", With({}, [](Case& s) { s.starvedWaits = 101, s.notes = NOTE_STARVED; }), 468},
+        {"velocity 0 stalls", With({}, [](Case& s) { s.majrvel = 0, s.next = false; }), 0},
+        // The job-length guard stops the job at the tick that reaches the limit.
+        {"job-length guard 5 ticks ahead", With({}, [](Case& s) { s.guardTicksLeft = 5; }), 4},
+        {"guard far ahead", With({}, [](Case& s) { s.guardTicksLeft = 5000; }), 468},
+        // majrdisth stays a 32-bit number: near its minimum (reachable only
+        // with a huge psuedodist) tick 1 would wrap it.
+        {"majrdisth would wrap",
+         With({}, [](Case& s) {
+             s.majr = kMinI32 + 5, s.majrvel = 8 * U23, s.psuedodist = 0xFFFFFFFFu, s.notes = NOTE_DISTH_LARGE;
+         }), 0},
+        {"majrdisth room for one tick",
+         With({}, [](Case& s) {
+             s.majr = kMinI32 + 8, s.majrvel = 8 * U23, s.psuedodist = 0xFFFFFFF8u, s.notes = NOTE_DISTH_LARGE;
+         }), 1},
+        // End delay: counts 7 down in 7 ticks, the 8th returns to hold.
+        {"end delay of 7", With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 7; }), 7},
+        {"end delay of 1", With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 1; }), 1},
+        {"end delay done", With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 0; }), 0},
+        {"end delay with the guard 3 ticks ahead",
+         With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 7, s.guardTicksLeft = 3; }), 2},
+        // Other states run tick by tick.
+        {"acceleration", With({}, [](Case& s) { s.isrState = ISRACC, s.currvel = 2; }), 0},
+        {"creep", With({}, [](Case& s) { s.isrState = ISRCREEP; }), 0},
+    };
+    for (const Row& r : rows) {
+        const Outcome o = SkipThenTick(r.setup);
+        EXPECT_EQ(o.skipped, r.run) << r.what;
+        EXPECT_EQ(o.withSkip, o.tickByTick) << r.what;
+    }
+}
+
+// The census books each tick under the profile state in force before it: the
+// first tick of a run under the state the previous tick left.
+TEST(SkipAhead, FirstTickOfARunBooksThePreviousState) {
+    for (const uint8_t before : {PS_ACC, PS_SLEW, PS_HOLD}) {
+        Case s;
+        s.majr = 100;
+        s.profileState = before;
+        s.guardTicksLeft = 100000;
+        const Outcome o = SkipThenTick(s);
+        EXPECT_EQ(o.skipped, 18u);
+        EXPECT_EQ(o.withSkip, o.tickByTick) << int{before};
+    }
+}
+
+// Each octant moves the position by the run's summed movements.
+TEST(SkipAhead, EveryOctant) {
+    for (uint8_t oct = 0; oct < 8; ++oct) {
+        Case s;
+        s.octant = oct;
+        s.majr = 5000, s.minr = 3000, s.minrvel = U23 / 2 + 12345, s.majrvel = 3 * U23 + 777;
+        const Outcome o = SkipThenTick(s);
+        EXPECT_GT(o.skipped, 1000u);
+        EXPECT_EQ(o.withSkip, o.tickByTick) << int{oct};
+    }
+}
+
+// Random blocks mid-slew, with and without a corner velocity and a queued
+// vector: skip then tick against tick by tick, and then on to the end of the
+// job: the deterministic tick loop with skip-ahead against TickPass alone.
+TEST(SkipAhead, RandomBlocksMatchTickByTick) {
+    std::mt19937_64 rng(20240611);
+    const auto below = [&](uint64_t n) { return static_cast<int64_t>(rng() % n); };
+    for (int i = 0; i < 300; ++i) {
+        Case s;
+        s.octant = static_cast<uint8_t>(below(8));
+        s.majrvel = static_cast<int32_t>(below(6 * U23) + U23 / 8);   // the end within the ticks below
+        s.minrvel = static_cast<int32_t>(below(s.majrvel));
+        s.majrfract = static_cast<uint32_t>(below(U23));
+        s.minrfract = static_cast<uint32_t>(below(U23));
+        s.majr = static_cast<int32_t>(below(4000) - 50);
+        s.minr = static_cast<int32_t>(below(2000) - 5);
+        s.psuedodist = below(3) == 0 ? static_cast<uint32_t>(below(3000)) : 0;
+        s.cnrvel = below(2) == 0 ? static_cast<uint16_t>(below(10) + 1) : 0;
+        s.ddr = static_cast<uint32_t>(below(500)) << 16 | static_cast<uint32_t>(below(1 << 16));
+        s.currvel = static_cast<uint16_t>(below(12));
+        s.profileState = below(4) == 0 ? PS_ACC : PS_SLEW;
+        s.guardTicksLeft = below(3) == 0 ? static_cast<uint32_t>(below(400) + 1) : 0;
+        s.isrState = below(6) == 0 ? ISRDELAY : ISRSLEW;
+        s.endDelay = static_cast<int32_t>(below(50));
+        const Outcome o = SkipThenTick(s);
+        ASSERT_EQ(o.withSkip, o.tickByTick) << "case " << i;
+
+        Rig a, b;
+        Build(a, s);
+        Build(b, s);
+        a.SkipAheadEnabled = true;
+        a.RunTicks(nullptr);
+        for (int t = 0; t < 200000 && b.SVO_VectPtr.load() != nullptr && b.SvoFault.load() == 0; ++t) b.TickPass();
+        ASSERT_EQ(Describe(a), Describe(b)) << "case " << i;
+    }
+}
+
+// No tick is skipped while a tick trace is written: every tick has its line.
+TEST(SkipAhead, NoneWhileTracing) {
+    Rig m;
+    Case s;
+    Build(m, s);
+    std::FILE* trace = std::tmpfile();
+    ASSERT_NE(trace, nullptr);
+    m.TickTraceFile = trace;
+    EXPECT_EQ(m.SkipAhead(), 0u);
+    m.TickTraceFile = nullptr;
+    std::fclose(trace);
+    EXPECT_GT(m.SkipAhead(), 0u);
+}
