@@ -44,9 +44,10 @@ void ServoLayer::RunTicks(const VdbData* busy) {
         if (cur == nullptr || SoleAccess::Get(SvoFault) != SVO_FAULT_NONE ||
             (busy != nullptr && SoleAccess::Get(busy->cmd) == 0))
             return;
-        // A run of slew ticks starts once the slew step has run (ProfileState
-        // PS_SLEW); the deceleration also runs in ISRSLEW but under PS_DCC.
-        if (SkipAheadEnabled && (IsrState == ISRDELAY || (IsrState == ISRSLEW && ProfileState == PS_SLEW)))
+        // A run of slew or creep ticks starts once its step has run (the
+        // deceleration also runs in ISRSLEW, but under PS_DCC).
+        if (SkipAheadEnabled && (IsrState == ISRDELAY || (IsrState == ISRSLEW && ProfileState == PS_SLEW) ||
+                                 (IsrState == ISRCREEP && ProfileState == PS_CREEP)))
             SkipAhead();
         Tick<SoleAccess>(*cur);
     }

@@ -233,7 +233,7 @@ void ServoLayer::CreepStep(VdbData& b) {
         if (Explaining) BookSegmentEnd(finished);
         return;
     }
-    const uint32_t vel = v.acclcount != 0 ? v.creep << CREEP_TO_VEL_SHIFT : U(v.majrvel);
+    const uint32_t vel = CreepVelocity(v);
     if (vel == 0) {
         Stall(b);
         return;

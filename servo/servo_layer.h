@@ -11,14 +11,15 @@
 // the tick trace when one is requested.
 //
 // In the deterministic schedule a run of ticks that only repeats the
-// constant-velocity slew step or counts an end delay down is applied at once
-// in closed form (skip-ahead, servo/skip.cpp), with the same outcome.
+// constant-velocity slew or creep step or counts an end delay down is applied
+// at once in closed form (skip-ahead, servo/skip.cpp), with the same outcome.
 #pragma once
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
 #include "base/atom.h"
+#include "base/fixpt.h"
 #include "corvanta/explain.h"
 #include "ring/ring_layer.h"
 #include "servo/isr.h"
@@ -31,6 +32,13 @@ constexpr int32_t DISTH_DIAG_LIMIT = 0x1000000;
 // Waits of the planner for a free block (1 ms each) after which the servo
 // reports a starved planner once per block.
 constexpr int32_t STARVED_WAIT_LIMIT = 100;
+
+// The velocity of the creep step (9.23): the creep velocity of a vector with
+// a target velocity, else its constant velocity.
+template <class V>
+uint32_t CreepVelocity(const V& v) {
+    return v.acclcount != 0 ? static_cast<uint32_t>(v.creep) << CREEP_TO_VEL_SHIFT : static_cast<uint32_t>(v.majrvel);
+}
 
 struct ServoLayer : RingLayer {
     using RingLayer::RingLayer;
@@ -73,7 +81,7 @@ struct ServoLayer : RingLayer {
     uint32_t LastBookedRecord = 0;                       // record of the last block run (end delays follow it)
 
     // --- skip-ahead (the deterministic schedule only; see servo/skip.cpp)
-    bool SkipAheadEnabled = true;        // runs of plain slew and delay ticks are applied in closed form
+    bool SkipAheadEnabled = true;        // runs of plain slew, creep and delay ticks are applied in closed form
     // Host-side statistics, not part of any result the machine reports: ticks
     // run one by one through TickPass, and ticks applied by skip-ahead.
     uint64_t TicksRun = 0;
@@ -90,9 +98,9 @@ struct ServoLayer : RingLayer {
     // given, that block is still busy (cmd != 0).
     [[gnu::flatten]] void RunTicks(const VdbData* busy);
     // Applies at once the ticks from here on that would only repeat a
-    // constant-velocity slew step or count an end delay down, stopping before
-    // the first tick that would do anything else.  Returns the ticks applied
-    // (0 when none, or when a tick trace is written).
+    // constant-velocity slew or creep step or count an end delay down,
+    // stopping before the first tick that would do anything else.  Returns
+    // the ticks applied (0 when none, or when a tick trace is written).
     [[gnu::noinline]] uint64_t SkipAhead();
 
     // Store a new ISR state under the job-time rule (start mark when leaving hold
@@ -172,8 +180,9 @@ private:
     // skip.cpp
     uint64_t GuardRunLength() const;
     uint64_t SlewRunLength(const VdbData& b) const;
+    uint64_t CreepRunLength(const VdbData& b) const;
     uint64_t DelayRunLength() const;
-    void ApplySlewRun(VdbData& b, uint64_t n);
+    void ApplyMoveRun(VdbData& b, uint64_t n, uint32_t vel, uint8_t state);
     void BookRun(const VdbData& b, uint64_t n, uint8_t state);
 };
 

@@ -1,19 +1,21 @@
 // Skip-ahead: the deterministic schedule applies a run of ticks that only
 // repeat one step in closed form instead of one by one.
 //
-// Two kinds of run qualify:
+// Three kinds of run qualify:
 //  - slew: ISRSLEW at constant velocity.  Each tick adds the major velocity
 //    vel (9.23) to the 23-bit fraction majrfract and moves by the whole units
 //    carried out of it, the minor axis likewise with minrvel and minrfract.
 //    After k ticks from fraction f the carried units are floor((k vel + f) /
 //    2^23) and the fraction is the low 23 bits of k vel + f, as long as no
 //    sum vel + fraction wraps 32 bits.
+//  - creep: ISRCREEP, the same moves at the creep velocity, until the end
+//    point is near.
 //  - delay: ISRDELAY counting EndDelayCount down to 0.
 //
 // A run ends before the first tick that would do anything else: start the
-// deceleration, hand over to the next block, clamp the minor step, wrap a
-// sum, print or repair in SVO_GetMajrDistH, stall, or stop the job at the
-// job-length guard.  That tick then runs through TickPass as usual.  Where a
+// deceleration, hand over to the next block, reach the end point, clamp the
+// minor step, wrap a sum, print or repair in SVO_GetMajrDistH, stall, or stop
+// the job at the job-length guard.  That tick then runs as usual.  Where a
 // bound is not worth computing exactly (velocities in the top 2^23 of the
 // 32-bit range, a fraction not yet reduced to 23 bits, minrdisth at its
 // maximum) no run is taken and every tick runs normally: skipping fewer ticks
@@ -67,7 +69,10 @@ uint64_t ServoLayer::SkipAhead() {
     uint64_t n = 0;
     if (IsrState == ISRSLEW) {
         n = std::min(SlewRunLength(*b), GuardRunLength());
-        if (n != 0) ApplySlewRun(*b, n);
+        if (n != 0) ApplyMoveRun(*b, n, static_cast<uint32_t>(b->vect.majrvel.load()), PS_SLEW);
+    } else if (IsrState == ISRCREEP) {
+        n = std::min(CreepRunLength(*b), GuardRunLength());
+        if (n != 0) ApplyMoveRun(*b, n, CreepVelocity(b->vect), PS_CREEP);
     } else if (IsrState == ISRDELAY) {
         n = std::min(DelayRunLength(), GuardRunLength());
         if (n != 0) {
@@ -129,9 +134,34 @@ uint64_t ServoLayer::SlewRunLength(const VdbData& b) const {
     return std::min(n, SKIP_RUN_MAX);
 }
 
-void ServoLayer::ApplySlewRun(VdbData& b, uint64_t n) {
+// Ticks of creep from here on: tick k (1..n) starts with majrdisth majr0 -
+// F(k-1) not below the creep-end threshold IsrCreepVel, and moves like a
+// slew tick at the creep velocity; its minor step is clamped to minrdisth +
+// 1 compared unsigned.
+uint64_t ServoLayer::CreepRunLength(const VdbData& b) const {
+    const VectData& v = b.vect;
+    const uint32_t vel = CreepVelocity(v);                            // 9.23
+    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;  // 23 bits
+    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load()); // 9.23
+    if (vel == 0 || !NoCarryWrap(vel, majrfract) || !NoCarryWrap(minrvel, minrfract)) return 0;
+    const int32_t majr0 = v.majrdisth;
+    const int64_t creepEnd = IsrCreepVel.load();   // whole servo units
+    if (majr0 < creepEnd) return 0;
+    // Ticks 1..n start with F(k-1) <= majr0 - creepEnd; majrdisth stays a 32-bit value.
+    uint64_t n = 1 + TicksCarryingAtMost(vel, majrfract, int64_t{majr0} - creepEnd);
+    n = std::min(n, TicksCarryingAtMost(vel, majrfract, int64_t{majr0} - std::numeric_limits<int32_t>::min()));
+    // Unsigned, a limit minrdisth + 1 below 0 is at least 2^31 and clamps no
+    // step while minrdisth keeps falling (down to its minimum); from -1 up
+    // it clamps when G(k) > minr0 + 1, as in the slew.
+    const int32_t minr0 = v.minrdisth;
+    const int64_t minorRoom = minr0 >= -1 ? int64_t{minr0} + 1 : int64_t{minr0} - std::numeric_limits<int32_t>::min();
+    n = std::min(n, TicksCarryingAtMost(minrvel, minrfract, minorRoom));
+    return std::min(n, SKIP_RUN_MAX);
+}
+
+// n moving ticks at major velocity vel whose steps leave ProfileState at `state`.
+void ServoLayer::ApplyMoveRun(VdbData& b, uint64_t n, uint32_t vel, uint8_t state) {
     VectData& v = b.vect;
-    const uint32_t vel = static_cast<uint32_t>(v.majrvel.load());
     const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load());
     const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;
     const uint64_t major = UnitsCarried(n, vel, majrfract);
@@ -142,7 +172,7 @@ void ServoLayer::ApplySlewRun(VdbData& b, uint64_t n) {
     v.minrdisth = sub_wrap(v.minrdisth, low_i32(minor));
     // The position moves by the sums of the ticks' movements (32-bit wrap).
     OctStep(b.octant & 7, low_i32(major), low_i32(minor));
-    BookRun(b, n, PS_SLEW);
+    BookRun(b, n, state);
 }
 
 // Counts n ticks on block b whose steps leave ProfileState at `state`: the

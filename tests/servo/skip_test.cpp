@@ -1,8 +1,8 @@
-// Skip-ahead: a run of slew or delay ticks applied in closed form leaves the
+// Skip-ahead: a run of slew, creep or delay ticks applied in closed form leaves the
 // machine exactly as the same ticks run one by one, and stops just before the
 // first tick that does anything else, which then runs as usual.
 //
-// Each case builds the same block mid-slew (or mid-delay) on two machines.
+// Each case builds the same block mid-slew (or mid-creep, mid-delay) on two machines.
 // One applies SkipAhead() and one TickPass(); the other runs TickPass() as
 // many times.  Then every field of every ring block and of the servo must
 // agree, and the skip must have stopped where the case says.
@@ -21,6 +21,7 @@ constexpr int32_t U23 = 1 << 23;                    // one servo unit per tick a
 constexpr uint32_t kDdr63 = (64 - 1) << 16;          // D of a new vector in vector mode: 63 units
 constexpr int32_t kMaxI32 = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMinI32 = std::numeric_limits<int32_t>::min();
+constexpr int32_t kVel500 = static_cast<int32_t>(500u << 23);   // 500 units/tick (as the profile reads it, unsigned)
 
 // The block under test (the vect fields the planner and earlier ticks left)
 // and the machine around it.
@@ -31,6 +32,8 @@ struct Case {
     int32_t majrvel = 2 * U23, minrvel = 0;
     uint16_t acclcount = 10, currvel = 10, cnrvel = 0, end_delay = 0;
     uint32_t psuedodist = 0, ddr = kDdr63, high_ddr = 0;
+    uint32_t creep = 16;            // creep velocity, 2^-4 units per tick
+    int16_t creepEnd = 0;           // nonzero: IsrCreepVel (1 in vector mode)
     uint8_t notes = 0;
     int16_t isrState = ISRSLEW;
     uint8_t profileState = PS_SLEW;
@@ -59,7 +62,7 @@ VdbData* Build(Rig& m, const Case& s) {
     b->octant = s.octant;
     d.majrdisth = s.majr, d.minrdisth = s.minr, d.majrfract = s.majrfract, d.minrfract = s.minrfract;
     d.majrvel = s.majrvel, d.minrvel = s.minrvel, d.majrdvel = U23 / 8, d.minrdvel = U23 / 16;
-    d.acclcount = s.acclcount, d.currvel = s.currvel, d.creep = 16, d.slope = 0x4000, d.cnrvel = s.cnrvel;
+    d.acclcount = s.acclcount, d.currvel = s.currvel, d.creep = s.creep, d.slope = 0x4000, d.cnrvel = s.cnrvel;
     d.psuedodist = s.psuedodist, d.end_delay = s.end_delay, d.ddr = s.ddr, d.high_ddr = s.high_ddr;
     d.acc_index = ACC_INDEX_DOUBLED, d.notesPrinted = s.notes;
     b->cmd = VECTOR;
@@ -69,6 +72,7 @@ VdbData* Build(Rig& m, const Case& s) {
     m.ProfileState = s.profileState;
     m.EndDelayCount = s.endDelay;
     m.m_npbdrvCnt = s.starvedWaits;
+    if (s.creepEnd != 0) m.IsrCreepVel = s.creepEnd;
     if (s.guardTicksLeft != 0) {
         m.JobTimePhase = 2;
         m.JobTickLimit = 1000000;
@@ -177,10 +181,13 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
          With({}, [](Case& s) { s.minr = 100000, s.minrvel = static_cast<int32_t>(0xFF800001u); }), 0},
         {"fraction not reduced to 23 bits: tick by tick", With({}, [](Case& s) { s.majrfract = U23; }), 0},
         // The far-end-point note prints on the first tick where disth > 0x1000000.
-        {"disth at the note limit", With({}, [](Case& s) { s.majr = 0x1000000 + 2; }), 8388577},
-        {"disth above it: the note's tick first", With({}, [](Case& s) { s.majr = 0x1000000 + 3; }), 0},
+        // At 500 units/tick disth starts at majrdisth - 500 and falls to 63
+        // in 33555 ticks from the limit.
+        {"disth at the note limit", With({}, [](Case& s) { s.majr = 0x1000000 + 500, s.majrvel = kVel500; }), 33555},
+        {"disth above it: the note's tick first",
+         With({}, [](Case& s) { s.majr = 0x1000000 + 501, s.majrvel = kVel500; }), 0},
         {"note already printed",
-         With({}, [](Case& s) { s.majr = 0x1000000 + 3, s.notes = NOTE_DISTH_LARGE; }), 8388578},
+         With({}, [](Case& s) { s.majr = 0x1000000 + 501, s.majrvel = kVel500, s.notes = NOTE_DISTH_LARGE; }), 33555},
         // D above 2^31 units is negative as the profile compares it: disth < 0 repairs.
         // From 10 at 2/tick: disth 8 - 2(k-1) < 0 first at k = 6; from 12 at k = 7.
         {"repair of a negative disth at tick 6", With({}, [](Case& s) { s.majr = 10, s.high_ddr = 0x8000; }), 5},
@@ -209,9 +216,29 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
         {"end delay done", With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 0; }), 0},
         {"end delay with the guard 3 ticks ahead",
          With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 7, s.guardTicksLeft = 3; }), 2},
+        // Creep at 1 unit/tick (creep 16) until majrdisth < IsrCreepVel: from
+        // 10 tick 11 starts with 0 left and lands on the end point.
+        {"creep to the end point", With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_CREEP, s.majr = 10; }), 10},
+        {"creep one unit more", With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_CREEP, s.majr = 11; }), 11},
+        {"creep after the deceleration", With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_DCC, s.majr = 11; }), 11},
+        // Raster mode ends 4 units short: from 10, ticks 1..7 start with 10..4.
+        {"creep end 4", With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 10, s.creepEnd = 4; }), 7},
+        // No target velocity: creeps at majrvel, 2/tick: from 10, tick 6 starts with 0.
+        {"creep at the constant velocity", With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 10, s.acclcount = 0; }), 5},
+        {"creep at velocity 0 stalls", With({}, [](Case& s) { s.isrState = ISRCREEP, s.creep = 0, s.next = false; }), 0},
+        // The creep step compares the minor clamp unsigned: from 3 at 1/tick
+        // tick 5 is clamped; from -5 the limit is above 2^31: never.
+        {"creep minor clamp", With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.minr = 3, s.minrvel = U23; }), 4},
+        {"creep minor below -1: no clamp",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.minr = -5, s.minrvel = U23; }), 100},
+        // Near its minimum minrdisth would wrap: the run stops before.
+        {"creep minor at its minimum",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.minr = kMinI32 + 3, s.minrvel = U23; }), 3},
+        {"creep with the guard 3 ticks ahead",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.guardTicksLeft = 3; }), 2},
         // Other states run tick by tick.
         {"acceleration", With({}, [](Case& s) { s.isrState = ISRACC, s.currvel = 2; }), 0},
-        {"creep", With({}, [](Case& s) { s.isrState = ISRCREEP; }), 0},
+        {"hold", With({}, [](Case& s) { s.isrState = ISRHOLD; }), 0},
     };
     for (const Row& r : rows) {
         const Outcome o = SkipThenTick(r.setup);
@@ -267,7 +294,9 @@ TEST(SkipAhead, RandomBlocksMatchTickByTick) {
         s.currvel = static_cast<uint16_t>(below(12));
         s.profileState = below(4) == 0 ? PS_ACC : PS_SLEW;
         s.guardTicksLeft = below(3) == 0 ? static_cast<uint32_t>(below(400) + 1) : 0;
-        s.isrState = below(6) == 0 ? ISRDELAY : ISRSLEW;
+        s.isrState = below(6) == 0 ? ISRDELAY : below(5) == 0 ? ISRCREEP : ISRSLEW;
+        s.acclcount = below(4) == 0 ? 0 : 10;
+        s.creepEnd = below(3) == 0 ? 4 : 0;
         s.endDelay = static_cast<int32_t>(below(50));
         const Outcome o = SkipThenTick(s);
         ASSERT_EQ(o.withSkip, o.tickByTick) << "case " << i;
