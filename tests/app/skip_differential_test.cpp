@@ -1,5 +1,6 @@
 // Skip-ahead changes nothing a caller can see: with and without it, every job
-// gives the same status file, report and console, byte for byte.
+// gives the same status file, report and console, byte for byte, and the same
+// explanation of its job time.
 //
 //  - the sample jobs and the reference jobs, through the program of each model;
 //  - scaled-down versions of the benchmark jobs (tools/make_bench_jobs.py);
@@ -40,23 +41,34 @@ uint64_t EnvOr(const char* name, uint64_t fallback) {
 
 // The host time is the one figure that may differ between two runs:
 // "APP Run Time <digits>ms" becomes "APP Run Time Nms".
-std::string WithoutHostTime(std::string s) {
+std::string WithoutHostTime(const std::string& s) {
     static const std::string label = "APP Run Time ";
-    for (size_t at = s.find(label); at != std::string::npos; at = s.find(label, at + 1)) {
+    std::string out;
+    size_t from = 0;
+    for (size_t at = s.find(label); at != std::string::npos; at = s.find(label, from)) {
         const size_t digits = at + label.size();
-        size_t end = digits;
-        while (end < s.size() && s[end] >= '0' && s[end] <= '9') ++end;
-        s.replace(digits, end - digits, "N");
+        out.append(s, from, digits - from).append("N");
+        from = digits;
+        while (from < s.size() && s[from] >= '0' && s[from] <= '9') ++from;
     }
-    return s;
+    out.append(s, from, std::string::npos);
+    return out;
 }
 
 // Everything of a result a caller sees, but the host time and statistics.
+// (Built by appending: GCC 12 warns, falsely, on a chain of operator+.)
+// With an explanation: its breakdown (in the report), the progress of the
+// records and the picture, which holds every segment and span.
 std::string Fingerprint(const corvanta::Result& r) {
     corvanta::Result copy = r;
     copy.hostMs = 0;
-    return WithoutHostTime(corvanta::ReportJson(copy)) + "\n--- console\n" + copy.console + "\n--- failure\n" +
-           copy.failureMessage;
+    std::string f = WithoutHostTime(corvanta::ReportJson(copy));
+    f.append("\n--- console\n").append(copy.console).append("\n--- failure\n").append(copy.failureMessage);
+    if (copy.explanation) {
+        f.append("\n--- progress\n").append(corvanta::explain::ProgressCsv(*copy.explanation));
+        f.append("\n--- picture\n").append(corvanta::explain::Svg(*copy.explanation, "job"));
+    }
+    return f;
 }
 
 // One run of the program on the job in `cmd`: exit status, standard output
@@ -68,9 +80,11 @@ std::string ProgramRun(const std::string& binary, const std::string& cmd, bool s
     if (!skip) args.push_back("--no-skip");
     args.push_back(dir.path.string());
     const RunResult r = RunProgram(binary, args, dir.path);
-    return "exit " + std::to_string(r.exitCode) + "\n--- out\n" + r.out + "\n--- err\n" + r.err + "\n--- status\n" +
-           WithoutHostTime(ReadFile(dir / "Corvanta.sts")) + "\n--- report\n" +
-           WithoutHostTime(ReadFile(dir / "report.json"));
+    std::string run = "exit ";
+    run.append(std::to_string(r.exitCode)).append("\n--- out\n").append(r.out).append("\n--- err\n").append(r.err);
+    run.append("\n--- status\n").append(WithoutHostTime(ReadFile(dir / "Corvanta.sts")));
+    run.append("\n--- report\n").append(WithoutHostTime(ReadFile(dir / "report.json")));
+    return run;
 }
 
 std::vector<fs::path> SampleAndReferenceJobs() {
@@ -101,14 +115,15 @@ TEST(SkipAheadDifferential, SampleAndReferenceJobsThroughTheProgram) {
 TEST(SkipAheadDifferential, ScaledDownBenchmarkJobs) {
     TempDir dir;
     const std::string script = std::string(CORVANTA_SOURCE_DIR) + "/tools/make_bench_jobs.py";
-    const std::string command = "python3 '" + script + "' --scale 0.004 '" + dir.path.string() + "' 2>/dev/null";
+    std::string command = "python3 '";
+    command.append(script).append("' --scale 0.004 '").append(dir.path.string()).append("' 2>/dev/null");
     if (std::system(command.c_str()) != 0) GTEST_SKIP() << "python3 cannot run " << script;
     int jobs = 0;
     for (const char* name : {"raster_10h", "vector_100k", "pen_changes"}) {
         const std::string cmd = ReadFile(dir / name / "Corvanta.cmd");
         ASSERT_FALSE(cmd.empty()) << name;
         for (const corvanta::Model model : {corvanta::Model::XR7, corvanta::Model::K730}) {
-            corvanta::Options opt{.model = model, .debug = {"ShowJobTime"}};
+            corvanta::Options opt{.model = model, .debug = {"ShowJobTime"}, .explain = true};
             const corvanta::Result with = corvanta::Estimate(cmd, opt);
             opt.skipAhead = false;
             const corvanta::Result without = corvanta::Estimate(cmd, opt);
@@ -133,6 +148,7 @@ TEST(SkipAheadDifferential, RandomJobs) {
         corvanta::Options opt{.model = seed % 2 ? corvanta::Model::XR7 : corvanta::Model::K730,
                               .debug = {"ShowJobTime"}};
         if (seed % 7 == 0) opt.debug.insert(opt.debug.end(), {"AngleSmooth", "SvoSpeed", "RasterProc"});
+        opt.explain = seed % 3 == 0;
         const corvanta::Result with = corvanta::Estimate(cmd, opt);
         if (with.ticksRun + with.ticksSkipped > budget) continue;
         opt.skipAhead = false;
