@@ -29,6 +29,18 @@ explain::Activity ServoLayer::ActivityOf(const VdbData* cur) const {
 // n ticks from IsrTick firstTick on, all spent as at the start of the first
 // one (a run of ticks in which nothing but fractions and positions change).
 void ServoLayer::BookTicks(const VdbData* cur, uint32_t firstTick, uint32_t n) {
+    // The common case: the ticks right after the last booked ones, on the same
+    // block in the same state (and so the same activity, pen and record).
+    BookingKey& k = LastBooking;
+    const uint8_t kind = VdbCmdKind(cur);
+    if (cur == k.block && IsrState == k.state && kind == k.kind && firstTick == k.nextTick) {
+        PendingTicks[k.activity] += n;
+        PendingPen[k.pen] += n;
+        BookedSpans.back().endTick += n;
+        BookedRecords.back().lastTick += n;
+        k.nextTick += n;
+        return;
+    }
     const Activity act = ActivityOf(cur);
     const uint8_t pen = ptCurrentFile->VectorCurrentPen <= PEN_MAX ? ptCurrentFile->VectorCurrentPen : 0;
     PendingTicks[static_cast<int>(act)] += n;
@@ -51,6 +63,7 @@ void ServoLayer::BookTicks(const VdbData* cur, uint32_t firstTick, uint32_t n) {
     else
         BookedRecords.push_back({record, firstTick, last});
     LastBookedRecord = record;
+    k = {cur, IsrState, kind, static_cast<uint8_t>(act), pen, firstTick + n};
 }
 
 // The end mark moved to this tick: everything booked so far is job time.

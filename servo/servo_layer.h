@@ -79,6 +79,16 @@ struct ServoLayer : RingLayer {
     int32_t SegStartX = 0, SegStartY = 0;                // servo position where the next segment starts
     uint32_t BlockPeakVel = 0;                           // highest major velocity of the executing block, 9.23
     uint32_t LastBookedRecord = 0;                       // record of the last block run (end delays follow it)
+    // What the last booking was made for, so that the next ticks of the same
+    // block in the same state cost a few additions.
+    struct BookingKey {
+        const VdbData* block = nullptr;
+        int16_t state = -1;                              // IsrState
+        uint8_t kind = 0;                                // the block's kind
+        uint8_t activity = 0, pen = 0;                   // what was booked
+        uint32_t nextTick = 0;                           // IsrTick right after the booked ticks
+    };
+    BookingKey LastBooking;
 
     // --- skip-ahead (the deterministic schedule only; see servo/skip.cpp)
     bool SkipAheadEnabled = true;        // runs of plain slew, creep and delay ticks are applied in closed form
