@@ -136,7 +136,8 @@ bool OutputFile::Close(std::string& why) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     const bool ea = ::stat(a.c_str(), &sa) == 0, eb = ::stat(b.c_str(), &sb) == 0;
     if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     if (ea != eb) return false;

@@ -105,9 +105,9 @@ public:
     int Main(int argc, char** argv);
 
 private:
-    int ParseCommandLine(int argc, char** argv);   // -1: go on; else the exit status
-    int CheckOutputNames();                        // -1: go on; else the exit status
-    int OpenOutputs();                             // -1: go on; else the exit status
+    int ParseCommandLine(int argc, char** argv);  // -1: go on; else the exit status
+    int CheckOutputNames();                       // -1: go on; else the exit status
+    int OpenOutputs();                            // -1: go on; else the exit status
     int NoStatus(const std::string& reason);
     int WriteOutputs(const Result& r);
 
@@ -116,15 +116,16 @@ private:
     Options opt_;
     bool plot_ = false;
     std::string dir_, cmdPath_, commands_;
-    std::vector<char> traceBuf_ = std::vector<char>(1 << 16);   // outlives the trace stream that uses it
+    std::vector<char> traceBuf_ = std::vector<char>(1 << 16);  // outlives the trace stream that uses it
     OutputFile report_, trace_, progress_, svg_, writeCmd_;
 };
 
 int ProgramRun::ParseCommandLine(int argc, char** argv) {
     CommandLine& cl = cl_;
-    CLI::App cli("Estimates the run time of the job in JOBDIR/Corvanta.cmd (default: the program's\n"
-                 "directory) and writes JOBDIR/Corvanta.sts.",
-                 "corvanta");
+    CLI::App cli(
+        "Estimates the run time of the job in JOBDIR/Corvanta.cmd (default: the program's\n"
+        "directory) and writes JOBDIR/Corvanta.sts.",
+        "corvanta");
     cli.add_option("JOBDIR", cl.jobDir, "directory of Corvanta.cmd and Corvanta.sts");
     cli.add_flag("--deterministic", cl.deterministic,
                  "planner-first schedule: the servo runs only inside the planner's waits (the default)");
@@ -155,7 +156,7 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
     cli.footer(kRecordsHelp);
 
     std::vector<std::string> args = JoinOptionValues(argc, argv);
-    std::reverse(args.begin(), args.end());   // CLI11 takes the arguments last first
+    std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
     try {
         cli.parse(args);
     } catch (const CLI::CallForHelp&) {
@@ -201,15 +202,18 @@ int ProgramRun::CheckOutputNames() {
         const char* what;
         const std::string* path;
     };
-    const Named named[] = {{"--report", &cl_.reportPath},     {"--trace-ticks", &cl_.tracePath},
-                           {"--progress", &cl_.progressPath}, {"--svg", &cl_.svgPath},
+    const Named named[] = {{"--report", &cl_.reportPath},
+                           {"--trace-ticks", &cl_.tracePath},
+                           {"--progress", &cl_.progressPath},
+                           {"--svg", &cl_.svgPath},
                            {"--write-cmd", &cl_.writeCmdPath}};
     for (size_t i = 0; i < std::size(named); ++i) {
         const Named& n = named[i];
         if (n.path->empty()) continue;
         if (SameFile(*n.path, cmdPath_))
             return BadUsage(std::string(n.what) + " names the " + (plot_ ? "plot " : "command file ") + cmdPath_);
-        if (SameFile(*n.path, statusPath)) return BadUsage(std::string(n.what) + " names the status file " + statusPath);
+        if (SameFile(*n.path, statusPath))
+            return BadUsage(std::string(n.what) + " names the status file " + statusPath);
         for (size_t k = 0; k < i; ++k)
             if (!named[k].path->empty() && SameFile(*n.path, *named[k].path))
                 return BadUsage(std::string(named[k].what) + " and " + n.what + " name the same file");

@@ -53,15 +53,23 @@ struct Atom {
 //    with atomic ones.
 struct SharedAccess {
     template <class T>
-    static T Get(const Atom<T>& a) { return a.load(); }
+    static T Get(const Atom<T>& a) {
+        return a.load();
+    }
     template <class T>
-    static void Set(Atom<T>& a, T v) { a.store(v); }
+    static void Set(Atom<T>& a, T v) {
+        a.store(v);
+    }
 };
 struct SoleAccess {
     template <class T>
-    static T Get(const Atom<T>& a) { return a.raw; }
+    static T Get(const Atom<T>& a) {
+        return a.raw;
+    }
     template <class T>
-    static void Set(Atom<T>& a, T v) { a.raw = v; }
+    static void Set(Atom<T>& a, T v) {
+        a.raw = v;
+    }
 };
 
 }  // namespace corvanta

@@ -15,7 +15,7 @@ namespace corvanta {
 // console line.  Thrown on the planning thread only; the interpreter catches it.
 struct JobAbort {
     std::string reason;
-    std::string message;   // console line without line ending; empty for none
+    std::string message;  // console line without line ending; empty for none
 };
 [[noreturn]] void JobFail(const char* reason, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
@@ -24,8 +24,8 @@ struct BaseLayer {
     BaseLayer(const BaseLayer&) = delete;
     BaseLayer& operator=(const BaseLayer&) = delete;
 
-    Console& console;                 // where this machine prints
-    DebugFlagSet DebugFlags;          // the debug category set
+    Console& console;         // where this machine prints
+    DebugFlagSet DebugFlags;  // the debug category set
 
     bool DbgOn(DbgCat c) const { return DebugFlags.on(c); }
     void DbgSet(DbgCat c) { DebugFlags.set(c); }

@@ -11,7 +11,7 @@ namespace corvanta {
 
 class Console {
 public:
-    Console() = default;                               // collects into text()
+    Console() = default;  // collects into text()
     explicit Console(std::FILE* stream) : stream_(stream) {}
 
     void vprintf(const char* fmt, va_list ap);
@@ -19,9 +19,9 @@ public:
     const std::string& text() const { return text_; }
 
 private:
-    std::FILE* stream_ = nullptr;   // null: collect in text_
+    std::FILE* stream_ = nullptr;  // null: collect in text_
     std::string text_;
-    std::mutex lock_;               // the tick thread and the planner may both print
+    std::mutex lock_;  // the tick thread and the planner may both print
 };
 
 // Low 32 bits of a pointer, the form the dumps and traces print.

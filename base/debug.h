@@ -10,6 +10,7 @@
 
 namespace corvanta {
 
+// clang-format off
 enum DbgCat : int {
     Always, Fatal, Error, Warning, Event, Process, Detail, UsbHwTx, SocketIO, Echo,
     Lwip, LwipL2, LwipL3, PrnBlkIo, PortCmd, PortCmdIO, ModBus, ModBusIO, PcBoot, PcBootIO,
@@ -23,15 +24,16 @@ enum DbgCat : int {
     Temp1, Temp2, Temp3, TempOff, TempOn,
     DbgCatCount
 };
+// clang-format on
 static_assert(DbgCatCount == 75);
 
-constexpr int DBG_WORDS = 3;                                  // 32-bit words of the category set
-constexpr uint32_t DBG_START_WORD0 = 0x1Fu;                   // categories 0..4 set at start-up
-constexpr int DBG_WORD_SHIFT = 5;                             // category / 32 = word index
-constexpr uint32_t DBG_BIT_MASK = 31u;                        // category % 32 = bit in the word
+constexpr int DBG_WORDS = 3;                 // 32-bit words of the category set
+constexpr uint32_t DBG_START_WORD0 = 0x1Fu;  // categories 0..4 set at start-up
+constexpr int DBG_WORD_SHIFT = 5;            // category / 32 = word index
+constexpr uint32_t DBG_BIT_MASK = 31u;       // category % 32 = bit in the word
 
 extern const char* const DbgCatNames[DbgCatCount];
-int DbgFind(std::string_view name);   // category index, or -1
+int DbgFind(std::string_view name);  // category index, or -1
 
 // The set itself: a value type, one per machine.
 struct DebugFlagSet {

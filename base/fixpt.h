@@ -9,9 +9,15 @@
 namespace corvanta {
 
 // 32-bit wrapping arithmetic on signed values.
-constexpr int32_t add_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
-constexpr int32_t sub_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); }
-constexpr int32_t mul_wrap(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); }
+constexpr int32_t add_wrap(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+constexpr int32_t sub_wrap(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+constexpr int32_t mul_wrap(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
 constexpr int32_t shl_wrap(int32_t a, int n) { return static_cast<int32_t>(static_cast<uint32_t>(a) << n); }
 // The low 32 bits of a wider count as a signed value (wrap-around).
 constexpr int32_t low_i32(uint64_t x) { return static_cast<int32_t>(static_cast<uint32_t>(x)); }
@@ -65,21 +71,21 @@ constexpr uint32_t whole_48_16(uint64_t d) { return static_cast<uint32_t>(d >> 1
 // tick^2; the deceleration distance D 48.16 servo units; slopes 0.16; creep
 // velocities 2^-4 servo units per tick; the corner pass counts distance in
 // 1/256 servo units.
-constexpr int FPF_Vel_ShiftI = 23;                            // 9.23 velocity -> whole servo units
-constexpr uint32_t FPF_Vel_FractMask = (1u << FPF_Vel_ShiftI) - 1;   // 23-bit position fraction
-constexpr int DDR_FRACT_BITS = 16;                            // fraction bits of D
+constexpr int FPF_Vel_ShiftI = 23;                                  // 9.23 velocity -> whole servo units
+constexpr uint32_t FPF_Vel_FractMask = (1u << FPF_Vel_ShiftI) - 1;  // 23-bit position fraction
+constexpr int DDR_FRACT_BITS = 16;                                  // fraction bits of D
 constexpr int VEL_TO_DDR_SHIFT = FPF_Vel_ShiftI - DDR_FRACT_BITS;   // 9.23 velocity -> 48.16 distance per tick (7)
-constexpr int ACCEL_TO_VEL_SHIFT = FPF_Vel_ShiftI - 14;       // Q14 acceleration -> 9.23 velocity step (9)
-constexpr int SLOPE_BITS = 16;                                // fraction bits of a slope
-constexpr int SLOPE_ACCEL_TO_VEL_SHIFT = SLOPE_BITS + 14 - FPF_Vel_ShiftI;   // 0.16 x Q14 -> 9.23 (7)
-constexpr int SLOPE_UNITS_TO_VEL_SHIFT = FPF_Vel_ShiftI - SLOPE_BITS;        // 0.16 x units -> 9.23 (7)
-constexpr int CREEP_FRACT_BITS = 4;                           // creep velocity 2^-4 servo units per tick
-constexpr int CREEP_TO_VEL_SHIFT = FPF_Vel_ShiftI - CREEP_FRACT_BITS;        // creep -> 9.23 (19)
-constexpr int PD_FRACT_BITS = 8;                              // corner-pass distance in 1/256 servo units
-constexpr int VEL_TO_PD_SHIFT = FPF_Vel_ShiftI - PD_FRACT_BITS;              // 9.23 -> 1/256 units per tick (15)
+constexpr int ACCEL_TO_VEL_SHIFT = FPF_Vel_ShiftI - 14;             // Q14 acceleration -> 9.23 velocity step (9)
+constexpr int SLOPE_BITS = 16;                                      // fraction bits of a slope
+constexpr int SLOPE_ACCEL_TO_VEL_SHIFT = SLOPE_BITS + 14 - FPF_Vel_ShiftI;  // 0.16 x Q14 -> 9.23 (7)
+constexpr int SLOPE_UNITS_TO_VEL_SHIFT = FPF_Vel_ShiftI - SLOPE_BITS;       // 0.16 x units -> 9.23 (7)
+constexpr int CREEP_FRACT_BITS = 4;                                         // creep velocity 2^-4 servo units per tick
+constexpr int CREEP_TO_VEL_SHIFT = FPF_Vel_ShiftI - CREEP_FRACT_BITS;       // creep -> 9.23 (19)
+constexpr int PD_FRACT_BITS = 8;                                            // corner-pass distance in 1/256 servo units
+constexpr int VEL_TO_PD_SHIFT = FPF_Vel_ShiftI - PD_FRACT_BITS;             // 9.23 -> 1/256 units per tick (15)
 // D starts DDR_START_UNITS - CREEP_VELOCITY whole units above zero; the rate
 // doubling re-biases D around the vector-mode start value (creep velocity 1).
 constexpr uint32_t DDR_START_UNITS = 64;
-constexpr uint32_t DDR_BIAS = (DDR_START_UNITS - 1) << DDR_FRACT_BITS;      // 0x3F0000
+constexpr uint32_t DDR_BIAS = (DDR_START_UNITS - 1) << DDR_FRACT_BITS;  // 0x3F0000
 
 }  // namespace corvanta

@@ -44,8 +44,10 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
         std::string line;
         for (size_t c = 0; c < r.size(); ++c) {
             const std::string pad(width[c] - r[c].size(), ' ');
-            if (c == 0) Append(line, r[c], pad);
-            else Append(line, "  ", pad, r[c]);
+            if (c == 0)
+                Append(line, r[c], pad);
+            else
+                Append(line, "  ", pad, r[c]);
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         Append(out, line, "\n");
@@ -109,7 +111,8 @@ std::string Summary(const JobExplain& job) {
            "   Pen changes ", Dec(uint64_t{job.penChanges}), "\n");
     if (std::isfinite(job.hostSeconds) && job.hostSeconds >= 0)
         Append(out, "Host time ", detail::Fixed(job.hostSeconds, 3), " s\n");
-    else out += "Host time unknown\n";
+    else
+        out += "Host time unknown\n";
     return out;
 }
 

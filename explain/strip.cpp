@@ -16,7 +16,8 @@ Activity Valid(Activity a) { return static_cast<uint8_t>(a) < kActivities ? a : 
 void Push(std::vector<TimeSpan>& bars, TimeSpan s, uint64_t minTicks) {
     if (!bars.empty() && bars.back().activity == s.activity && s.startTick - bars.back().endTick < minTicks)
         bars.back().endTick = s.endTick;
-    else bars.push_back(s);
+    else
+        bars.push_back(s);
 }
 
 // The activity with the most ticks (the first in enumeration order on a tie).
@@ -41,7 +42,7 @@ std::vector<TimeSpan> StripBars(const std::vector<TimeSpan>& spans, uint64_t tic
     }
 
     std::vector<TimeSpan> bars;
-    uint64_t pullBackTo = UINT64_MAX;   // start for the next wide span, when a short run folds into it
+    uint64_t pullBackTo = UINT64_MAX;  // start for the next wide span, when a short run folds into it
     for (size_t i = 0; i < clean.size();) {
         if (clean[i].endTick - clean[i].startTick >= minTicks) {
             TimeSpan s = clean[i++];
@@ -60,8 +61,10 @@ std::vector<TimeSpan> StripBars(const std::vector<TimeSpan>& spans, uint64_t tic
         if (runEnd - runStart < minTicks && (prevTouches || nextTouches)) {
             // Too short to show: the neighbour takes it over.  A following
             // neighbour is always a wide span (the run would include it otherwise).
-            if (prevTouches) bars.back().endTick = runEnd;
-            else pullBackTo = runStart;
+            if (prevTouches)
+                bars.back().endTick = runEnd;
+            else
+                pullBackTo = runStart;
             i = j;
             continue;
         }

@@ -39,7 +39,7 @@ using detail::Append;
 using detail::Cat;
 using detail::Dec;
 
-constexpr double kCanvasPx = 1200;   // default picture width in pixels
+constexpr double kCanvasPx = 1200;  // default picture width in pixels
 constexpr int kSpeedBins = 5;
 
 // Colours of the speed bins, slow to fast.
@@ -58,7 +58,7 @@ constexpr std::string_view kMuted = "#6f6f6f";
 
 // Servo units to hundredths of a millimetre, rounded half away from zero.
 int64_t SvoToCmm(int64_t svo) {
-    const int64_t v = svo * 5;   // hundredths x 24
+    const int64_t v = svo * 5;  // hundredths x 24
     return v >= 0 ? (v + 12) / 24 : -((-v + 12) / 24);
 }
 
@@ -135,7 +135,7 @@ struct SpeedBins {
     }
 };
 SpeedBins MakeSpeedBins(uint64_t maxSvoPerS) {
-    const uint64_t maxMmS = (maxSvoPerS + kServoPerMm - 1) / kServoPerMm;   // rounded up
+    const uint64_t maxMmS = (maxSvoPerS + kServoPerMm - 1) / kServoPerMm;  // rounded up
     const uint64_t need = std::max<uint64_t>((maxMmS + kSpeedBins - 1) / kSpeedBins, 1);
     uint64_t step = 0;
     for (uint64_t decade = 1; step == 0; decade *= 10)
@@ -213,8 +213,10 @@ public:
 private:
     // Ends an element, with a tooltip when there is one.
     void Close(std::string_view tip) {
-        if (tip.empty()) out_ += "/>\n";
-        else Append(out_, "><title>", detail::XmlText(tip), "</title></path>\n");
+        if (tip.empty())
+            out_ += "/>\n";
+        else
+            Append(out_, "><title>", detail::XmlText(tip), "</title></path>\n");
     }
     void StrokeAttributes(std::string_view colour, double widthPx) {
         if (!colour.empty()) Append(out_, " stroke=\"", colour, "\" stroke-width=\"", Mm(Px(widthPx)), "\"");
@@ -245,7 +247,7 @@ private:
 
 // The picture's map content, before layout: paths and bands in servo units.
 struct Map {
-    Box extent;   // every segment
+    Box extent;  // every segment
     std::array<Polyline, kSpeedBins> cutting;
     Polyline travel, rasterMove, other, bands;
     std::array<bool, kSpeedBins> binUsed{};
@@ -272,8 +274,8 @@ Map BuildMap(const JobExplain& job) {
     constexpr int64_t kBandGap = 5 * kServoPerMm;
     Box run;
     int64_t lastLineY = 0;
-    std::vector<const Segment*> pendingMoves;    // since the last stroke
-    std::vector<const Segment*> interiorMoves;   // between strokes of the run
+    std::vector<const Segment*> pendingMoves;   // since the last stroke
+    std::vector<const Segment*> interiorMoves;  // between strokes of the run
     const auto drawMove = [&](const Segment& s) { m.rasterMove.Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1)); };
     const auto inRun = [&](int64_t x, int64_t y) { return x >= run.x0 && x <= run.x1 && y >= run.y0 && y <= run.y1; };
     const auto closeRun = [&] {
@@ -287,38 +289,42 @@ Map BuildMap(const JobExplain& job) {
     };
     for (const Segment& s : job.segments) {
         switch (s.activity) {
-        case Activity::RasterStroke: {
-            const int64_t lo = std::min(s.x0, s.x1), hi = std::max(s.x0, s.x1);
-            const bool joins = !run.Empty() && std::llabs(int64_t{s.y0} - lastLineY) <= kBandGap &&
-                               lo <= run.x1 + kBandGap && hi >= run.x0 - kBandGap;
-            if (joins) interiorMoves.insert(interiorMoves.end(), pendingMoves.begin(), pendingMoves.end());
-            else closeRun();
-            pendingMoves.clear();
-            run.Add(s);
-            lastLineY = s.y1;
-            break;
-        }
-        case Activity::RasterMove:
-            if (run.Empty()) drawMove(s);
-            else pendingMoves.push_back(&s);
-            break;
-        case Activity::EndDelay:   // a dwell: no motion to draw
-            break;
-        case Activity::Cutting: {
-            closeRun();
-            const size_t bin = std::min<uint64_t>(s.peakSpeed / (m.bins.step * kServoPerMm), m.bins.count - 1);
-            m.cutting[bin].Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1));
-            m.binUsed[bin] = true;
-            break;
-        }
-        case Activity::Travel:
-            closeRun();
-            m.travel.Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1));
-            break;
-        default:
-            closeRun();
-            m.other.Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1));
-            break;
+            case Activity::RasterStroke: {
+                const int64_t lo = std::min(s.x0, s.x1), hi = std::max(s.x0, s.x1);
+                const bool joins = !run.Empty() && std::llabs(int64_t{s.y0} - lastLineY) <= kBandGap &&
+                                   lo <= run.x1 + kBandGap && hi >= run.x0 - kBandGap;
+                if (joins)
+                    interiorMoves.insert(interiorMoves.end(), pendingMoves.begin(), pendingMoves.end());
+                else
+                    closeRun();
+                pendingMoves.clear();
+                run.Add(s);
+                lastLineY = s.y1;
+                break;
+            }
+            case Activity::RasterMove:
+                if (run.Empty())
+                    drawMove(s);
+                else
+                    pendingMoves.push_back(&s);
+                break;
+            case Activity::EndDelay:  // a dwell: no motion to draw
+                break;
+            case Activity::Cutting: {
+                closeRun();
+                const size_t bin = std::min<uint64_t>(s.peakSpeed / (m.bins.step * kServoPerMm), m.bins.count - 1);
+                m.cutting[bin].Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1));
+                m.binUsed[bin] = true;
+                break;
+            }
+            case Activity::Travel:
+                closeRun();
+                m.travel.Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1));
+                break;
+            default:
+                closeRun();
+                m.other.Add(X(s.x0), Y(s.y0), X(s.x1), Y(s.y1));
+                break;
         }
     }
     closeRun();
@@ -345,10 +351,10 @@ constexpr double kStripPx = 22;  // height of the time strip, in pixels
 // area in mm (SVG coordinates) and the writer that holds the elements drawn.
 struct Layout {
     Writer w;
-    int64_t bedX, bedY;    // bed size in servo units
-    double left, right;    // map edges
-    double mapW;           // map width
-    double mapTop, mapH;   // map top edge and height
+    int64_t bedX, bedY;   // bed size in servo units
+    double left, right;   // map edges
+    double mapW;          // map width
+    double mapTop, mapH;  // map top edge and height
 };
 
 // The map area covers the bed and every segment; the picture is kCanvasPx
@@ -371,11 +377,11 @@ std::string DrawTitle(Layout& l, const JobExplain& job, std::string_view title, 
     Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
     w.Text(l.left, top + w.Px(28), 20, heading, kInk, "", true);
     const auto counted = [](uint64_t n, const char* one, const char* many) { return Cat(Dec(n), n == 1 ? one : many); };
-    const std::string counts = Cat(counted(job.vectors, " vector", " vectors"), " \u00b7 ",
-                                   counted(job.rasterLines, " raster line", " raster lines"), " \u00b7 ",
-                                   counted(job.penChanges, " pen change", " pen changes"), " \u00b7 bed ",
-                                   Mm(l.bedX / double(kServoPerMm)), " \u00d7 ", Mm(l.bedY / double(kServoPerMm)),
-                                   " mm");
+    const std::string counts =
+        Cat(counted(job.vectors, " vector", " vectors"), " \u00b7 ",
+            counted(job.rasterLines, " raster line", " raster lines"), " \u00b7 ",
+            counted(job.penChanges, " pen change", " pen changes"), " \u00b7 bed ", Mm(l.bedX / double(kServoPerMm)),
+            " \u00d7 ", Mm(l.bedY / double(kServoPerMm)), " mm");
     w.Text(l.left, top + w.Px(50), 12.5, counts, kMuted);
     return heading;
 }
@@ -551,7 +557,7 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     const Map map = BuildMap(job);
     const uint64_t jobMs = TicksToMs(job.ticks);
     Layout l = MakeLayout(job, map);
-    const double top = l.mapTop - l.w.Px(80);   // top of the picture; the map starts 80 px lower
+    const double top = l.mapTop - l.w.Px(80);  // top of the picture; the map starts 80 px lower
     const std::string heading = DrawTitle(l, job, title, jobMs, top);
     DrawBed(l);
     DrawMotion(l.w, map);

@@ -32,7 +32,7 @@ void AppendHundredths(std::string& out, int64_t hundredths) {
 
 std::string Fixed(double v, int decimals) {
     if (!std::isfinite(v)) return "-";
-    char buf[400];   // fixed notation of the largest double needs 309 digits
+    char buf[400];  // fixed notation of the largest double needs 309 digits
     const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
     if (r.ec != std::errc()) return "-";
     return std::string(buf, r.ptr);
@@ -83,17 +83,19 @@ size_t Utf8Length(std::string_view s, size_t i) {
     const uint8_t c = b(i);
     if (c < 0x80) return 1;
     size_t n;
-    uint8_t lo = 0x80, hi = 0xBF;   // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    uint8_t lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
     else if (c >= 0xE0 && c <= 0xEF) {
         n = 3;
         if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;   // no surrogates
+        if (c == 0xED) hi = 0x9F;  // no surrogates
     } else if (c >= 0xF0 && c <= 0xF4) {
         n = 4;
         if (c == 0xF0) lo = 0x90;
         if (c == 0xF4) hi = 0x8F;
-    } else return 0;
+    } else
+        return 0;
     if (i + n > s.size()) return 0;
     if (b(i + 1) < lo || b(i + 1) > hi) return 0;
     for (size_t k = 2; k < n; ++k)
@@ -117,7 +119,7 @@ std::string XmlText(std::string_view s) {
         }
         const size_t n = Utf8Length(s, i);
         if (n == 0) {
-            out += "\xEF\xBF\xBD";   // U+FFFD for a byte that starts no valid character
+            out += "\xEF\xBF\xBD";  // U+FFFD for a byte that starts no valid character
             ++i;
         } else {
             if (n > 1 || static_cast<uint8_t>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r')

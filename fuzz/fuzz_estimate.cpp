@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     opt.model = flags & 1 ? corvanta::Model::K730 : corvanta::Model::XR7;
     opt.schedule = flags & 2 ? corvanta::Schedule::Threaded : corvanta::Schedule::Deterministic;
     opt.explain = (flags & 4) != 0;
-    opt.jobTickLimit = 2000000;   // 800 s of machine time
+    opt.jobTickLimit = 2000000;  // 800 s of machine time
     for (int set = 0; set < 5; ++set)
         if (flags & (8u << set))
             for (const char* name : kDebugSets[set])

@@ -20,8 +20,10 @@ bool ClipSegment(Point a, Point b, const Rect& r, double& t0, double& t1) {
             continue;
         }
         const double t = q[i] / p[i];
-        if (p[i] < 0.0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p[i] < 0.0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
     return true;
@@ -120,7 +122,7 @@ void CommandWriter::SelectPen(int32_t pen) {
     WritePendingDot();
     pen_ = pen;
     Record("execute_penselect", pen, 0, false);
-    down_ = lowerPending_ = liftPending_ = false;   // the selection raises the pen
+    down_ = lowerPending_ = liftPending_ = false;  // the selection raises the pen
 }
 
 void CommandWriter::SpeedTable(const std::array<int32_t, 16>& thousandths) {
@@ -152,7 +154,7 @@ bool CommandWriter::CountMove() {
 void CommandWriter::Travel(Point to) {
     if (!CountMove()) return;
     const GridPoint g = ToGrid(to);
-    lowerPending_ = false;   // the pen leaves before it was ever lowered: no dot
+    lowerPending_ = false;  // the pen leaves before it was ever lowered: no dot
     if (g == at_) return;
     MoveRecord(false, g.x - at_.x, g.y - at_.y);
 }

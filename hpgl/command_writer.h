@@ -26,7 +26,7 @@ namespace corvanta::hpgl {
 inline constexpr int64_t kCoordinateLimitPu = 50'000'000;
 
 struct Rect {
-    double x0, y0, x1, y1;   // physical plotter units, x0 <= x1, y0 <= y1
+    double x0, y0, x1, y1;  // physical plotter units, x0 <= x1, y0 <= y1
 };
 
 class CommandWriter {
@@ -35,7 +35,7 @@ public:
 
     // `execute_penselect pen`; pen 0..16.
     void SelectPen(int32_t pen);
-    int32_t SelectedPen() const { return pen_; }   // -1 before the first selection
+    int32_t SelectedPen() const { return pen_; }  // -1 before the first selection
     // `VectorSpeed s1 .. s16`, thousandths of the Y axis maximum speed.
     void SpeedTable(const std::array<int32_t, 16>& thousandths);
 
@@ -57,7 +57,7 @@ public:
     bool WorkLimitReached() const { return moves_ > maxMoves_; }
 
     struct Extent {
-        int64_t minX = 0, minY = 0, maxX = 0, maxY = 0;   // plotter units
+        int64_t minX = 0, minY = 0, maxX = 0, maxY = 0;  // plotter units
         bool empty = true;
         void Add(int64_t x, int64_t y);
     };
@@ -84,16 +84,16 @@ private:
 
     uint64_t maxRecords_;
     uint64_t maxMoves_;
-    uint64_t moves_ = 0;          // Travel and Draw calls so far
+    uint64_t moves_ = 0;  // Travel and Draw calls so far
     NoteBook& notes_;
     std::string text_;
     uint64_t records_ = 0;
     bool full_ = false;
     int32_t pen_ = -1;
-    GridPoint at_{0, 0};          // where the moves so far have taken the pen, plotter units
-    bool down_ = false;           // the pen is down after the records so far
-    bool lowerPending_ = false;   // the plot lowered the pen here; not yet written
-    bool liftPending_ = false;    // the plot raised the pen here; not yet written
+    GridPoint at_{0, 0};         // where the moves so far have taken the pen, plotter units
+    bool down_ = false;          // the pen is down after the records so far
+    bool lowerPending_ = false;  // the plot lowered the pen here; not yet written
+    bool liftPending_ = false;   // the plot raised the pen here; not yet written
     std::optional<Rect> clip_;
     Extent drawn_, travelled_;
     double drawnPu_ = 0.0, travelPu_ = 0.0;

@@ -15,9 +15,10 @@ double ChordAngleDeg(std::optional<double> parameter, bool toleranceMode, double
     } else if (parameter) {
         deg = std::fabs(*parameter);
     }
-    if (!(deg >= kMinChordDeg)) {   // also NaN
-        notes.Add("fine chords", "chord angles finer than 0.5 degree (or tighter chord tolerances) were drawn "
-                                 "with 0.5 degree chords");
+    if (!(deg >= kMinChordDeg)) {  // also NaN
+        notes.Add("fine chords",
+                  "chord angles finer than 0.5 degree (or tighter chord tolerances) were drawn "
+                  "with 0.5 degree chords");
         return kMinChordDeg;
     }
     if (deg > kMaxChordDeg) {
@@ -65,7 +66,8 @@ std::vector<Point> BezierPoints(Point p0, Point p1, Point p2, Point p3) {
     // most 6 times the larger second difference of the control points.
     const double m = std::max(Length(p0 - p1 * 2.0 + p2), Length(p1 - p2 * 2.0 + p3));
     const double steps = std::ceil(std::sqrt(6.0 * m / (8.0 * kBezierTolerancePu)));
-    const int32_t n = static_cast<int32_t>(std::clamp(std::isfinite(steps) ? steps : 1.0, 1.0, double{kMaxBezierChords}));
+    const int32_t n =
+        static_cast<int32_t>(std::clamp(std::isfinite(steps) ? steps : 1.0, 1.0, double{kMaxBezierChords}));
     std::vector<Point> out;
     out.reserve(static_cast<std::size_t>(n));
     for (int32_t k = 1; k <= n; ++k) {

@@ -9,11 +9,11 @@
 
 namespace corvanta::hpgl {
 
-inline constexpr double kDefaultChordDeg = 5.0;   // chord angle of arcs and circles when none is given
-inline constexpr double kMinChordDeg = 0.5;       // finest chord angle: at most 720 chords per circle
+inline constexpr double kDefaultChordDeg = 5.0;  // chord angle of arcs and circles when none is given
+inline constexpr double kMinChordDeg = 0.5;      // finest chord angle: at most 720 chords per circle
 inline constexpr double kMaxChordDeg = 180.0;
-inline constexpr double kMinChordPu = 0.25;       // shortest chord worth computing, plotter units
-inline constexpr double kBezierTolerancePu = 10.0;   // a Bezier's chords stay within 0.25 mm of the curve
+inline constexpr double kMinChordPu = 0.25;         // shortest chord worth computing, plotter units
+inline constexpr double kBezierTolerancePu = 10.0;  // a Bezier's chords stay within 0.25 mm of the curve
 inline constexpr int32_t kMaxBezierChords = 1000;
 
 // Chord angle in degrees, kMinChordDeg..kMaxChordDeg, for an arc of radius `radius`.  `parameter` is the

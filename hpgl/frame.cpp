@@ -29,19 +29,19 @@ Point Frame::PageSize() const {
 
 Point Frame::ToPhysical(Point f) const {
     switch (rotation_) {
-    case 90: return {pageW_ - f.y, f.x};
-    case 180: return {pageW_ - f.x, pageH_ - f.y};
-    case 270: return {f.y, pageH_ - f.x};
-    default: return f;
+        case 90: return {pageW_ - f.y, f.x};
+        case 180: return {pageW_ - f.x, pageH_ - f.y};
+        case 270: return {f.y, pageH_ - f.x};
+        default: return f;
     }
 }
 
 Point Frame::FromPhysical(Point p) const {
     switch (rotation_) {
-    case 90: return {p.y, pageW_ - p.x};
-    case 180: return {pageW_ - p.x, pageH_ - p.y};
-    case 270: return {pageH_ - p.y, p.x};
-    default: return p;
+        case 90: return {p.y, pageW_ - p.x};
+        case 180: return {pageW_ - p.x, pageH_ - p.y};
+        case 270: return {pageH_ - p.y, p.x};
+        default: return p;
     }
 }
 
@@ -92,28 +92,28 @@ void Frame::Recompute() {
     ax_ = ay_ = 1.0, bx_ = by_ = 0.0;
     if (!scaling_) return;
     const Scaling& s = *scaling_;
-    const double spanX = p2_.x - p1_.x, spanY = p2_.y - p1_.y;   // frame units
+    const double spanX = p2_.x - p1_.x, spanY = p2_.y - p1_.y;  // frame units
     switch (s.type) {
-    case Scaling::Type::PointFactor:
-        ax_ = s.xmax, ay_ = s.ymax;
-        bx_ = p1_.x - s.xmin * ax_, by_ = p1_.y - s.ymin * ay_;
-        return;
-    case Scaling::Type::Anisotropic:
-        ax_ = spanX / (s.xmax - s.xmin), ay_ = spanY / (s.ymax - s.ymin);
-        bx_ = p1_.x - s.xmin * ax_, by_ = p1_.y - s.ymin * ay_;
-        return;
-    case Scaling::Type::Isotropic: {
-        const double sx = spanX / (s.xmax - s.xmin), sy = spanY / (s.ymax - s.ymin);
-        const double k = std::min(std::fabs(sx), std::fabs(sy));
-        ax_ = std::copysign(k, sx), ay_ = std::copysign(k, sy);
-        // The user rectangle is smaller than P1P2 along one axis; that spare room is shared out by the
-        // left / bottom percentages, measured from P1 toward P2.
-        const double spareX = std::fabs(spanX) - k * std::fabs(s.xmax - s.xmin);
-        const double spareY = std::fabs(spanY) - k * std::fabs(s.ymax - s.ymin);
-        bx_ = p1_.x + std::copysign(spareX * s.left / 100.0, spanX) - s.xmin * ax_;
-        by_ = p1_.y + std::copysign(spareY * s.bottom / 100.0, spanY) - s.ymin * ay_;
-        return;
-    }
+        case Scaling::Type::PointFactor:
+            ax_ = s.xmax, ay_ = s.ymax;
+            bx_ = p1_.x - s.xmin * ax_, by_ = p1_.y - s.ymin * ay_;
+            return;
+        case Scaling::Type::Anisotropic:
+            ax_ = spanX / (s.xmax - s.xmin), ay_ = spanY / (s.ymax - s.ymin);
+            bx_ = p1_.x - s.xmin * ax_, by_ = p1_.y - s.ymin * ay_;
+            return;
+        case Scaling::Type::Isotropic: {
+            const double sx = spanX / (s.xmax - s.xmin), sy = spanY / (s.ymax - s.ymin);
+            const double k = std::min(std::fabs(sx), std::fabs(sy));
+            ax_ = std::copysign(k, sx), ay_ = std::copysign(k, sy);
+            // The user rectangle is smaller than P1P2 along one axis; that spare room is shared out by the
+            // left / bottom percentages, measured from P1 toward P2.
+            const double spareX = std::fabs(spanX) - k * std::fabs(s.xmax - s.xmin);
+            const double spareY = std::fabs(spanY) - k * std::fabs(s.ymax - s.ymin);
+            bx_ = p1_.x + std::copysign(spareX * s.left / 100.0, spanX) - s.xmin * ax_;
+            by_ = p1_.y + std::copysign(spareY * s.bottom / 100.0, spanY) - s.ymin * ay_;
+            return;
+        }
     }
 }
 

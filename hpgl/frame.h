@@ -19,8 +19,8 @@ namespace corvanta::hpgl {
 struct Scaling {
     enum class Type { Anisotropic, Isotropic, PointFactor };
     Type type = Type::Anisotropic;
-    double xmin = 0, xmax = 1, ymin = 0, ymax = 1;   // user units; for PointFactor xmax/ymax are the factors
-    double left = 50, bottom = 50;                    // isotropic: per cent of the spare room left / below
+    double xmin = 0, xmax = 1, ymin = 0, ymax = 1;  // user units; for PointFactor xmax/ymax are the factors
+    double left = 50, bottom = 50;                  // isotropic: per cent of the spare room left / below
 };
 
 class Frame {
@@ -42,7 +42,7 @@ public:
     void DefaultP1P2();
     Point P1() const { return p1_; }
     Point P2() const { return p2_; }
-    Point PageSize() const;   // the page in frame units: width and height after rotation
+    Point PageSize() const;  // the page in frame units: width and height after rotation
 
     // SC.  Returns false (and changes nothing) when the scaling would divide by zero.
     bool SetScaling(const Scaling& s);
@@ -61,12 +61,12 @@ public:
 private:
     void Recompute();
 
-    double pageW_, pageH_;          // physical units, unrotated
-    int32_t rotation_ = 0;              // degrees, 0 / 90 / 180 / 270
-    Point p1_, p2_;                 // frame units
-    bool p1p2Set_ = false;          // P1/P2 given by IP/IR rather than defaults
+    double pageW_, pageH_;  // physical units, unrotated
+    int32_t rotation_ = 0;  // degrees, 0 / 90 / 180 / 270
+    Point p1_, p2_;         // frame units
+    bool p1p2Set_ = false;  // P1/P2 given by IP/IR rather than defaults
     std::optional<Scaling> scaling_;
-    double ax_ = 1, bx_ = 0, ay_ = 1, by_ = 0;   // frame = a * user + b, per axis
+    double ax_ = 1, bx_ = 0, ay_ = 1, by_ = 0;  // frame = a * user + b, per axis
 };
 
 }  // namespace corvanta::hpgl

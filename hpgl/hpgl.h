@@ -30,23 +30,23 @@ struct Note {
 std::string NoteLine(const Note& note);
 
 struct Options {
-    uint64_t maxRecords = 5'000'000;   // the output stops, with a note, when it reaches this many records
+    uint64_t maxRecords = 5'000'000;  // the output stops, with a note, when it reaches this many records
     // The conversion also stops, with a note, after computing this many moves, written or not (moves that
     // round to nothing or are clipped away write no record): a few seconds of work at most.
     uint64_t maxMoves = 50'000'000;
 };
 
 struct Conversion {
-    std::string commands;        // command-file text, one record per line, the first `CorvantaCmdVer 1`
-    std::vector<Note> notes;     // in order of first occurrence; the extent and bed notes last
+    std::string commands;     // command-file text, one record per line, the first `CorvantaCmdVer 1`
+    std::vector<Note> notes;  // in order of first occurrence; the extent and bed notes last
     // Drawn extent (pen-down records) in millimetres from plotter 0,0; all 0 when nothing is drawn.
     double minXmm = 0.0, minYmm = 0.0, maxXmm = 0.0, maxYmm = 0.0;
-    bool empty = true;           // no pen-down record
-    bool leavesBed = false;      // the drawn extent is not inside 0..746 x 0..470 mm
-    bool truncated = false;      // the conversion stopped at Options::maxRecords or Options::maxMoves
-    uint64_t records = 0;        // records in `commands`, the version record included
-    double drawnMm = 0.0;        // total length of the pen-down records, millimetres
-    double travelMm = 0.0;       // total length of the pen-up records, millimetres
+    bool empty = true;       // no pen-down record
+    bool leavesBed = false;  // the drawn extent is not inside 0..746 x 0..470 mm
+    bool truncated = false;  // the conversion stopped at Options::maxRecords or Options::maxMoves
+    uint64_t records = 0;    // records in `commands`, the version record included
+    double drawnMm = 0.0;    // total length of the pen-down records, millimetres
+    double travelMm = 0.0;   // total length of the pen-up records, millimetres
 };
 
 // Reads a whole plot (raw bytes: HP-GL, HP-GL/2, possibly wrapped in PCL or preceded by device-control

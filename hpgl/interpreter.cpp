@@ -10,11 +10,11 @@ namespace corvanta::hpgl {
 namespace {
 
 constexpr double kYMaxMmPerS = 124968.0 / 120;  // Y axis maximum speed: 124968 plotbed units/s = 1041.4 mm/s
-constexpr int32_t kStartUpSpeed = 500;              // the machine's pen speeds at start-up, thousandths
+constexpr int32_t kStartUpSpeed = 500;          // the machine's pen speeds at start-up, thousandths
 
 // Instructions that are read and skipped, with why.
 struct IgnoredGroup {
-    const char* names;    // mnemonics separated by blanks
+    const char* names;  // mnemonics separated by blanks
     const char* reason;
 };
 constexpr IgnoredGroup kIgnored[] = {
@@ -89,151 +89,157 @@ void Interpreter::Ignored(const Mnemonic& m) {
 
 void Interpreter::Execute(const Mnemonic& m) {
     switch (m.code) {
-    // Moves.
-    case Op("PA"): relative_ = false, Plot(scanner_.Numbers(), false); return;
-    case Op("PR"): relative_ = true, Plot(scanner_.Numbers(), true); return;
-    case Op("PU"): SetPen(false), Plot(scanner_.Numbers(), relative_); return;
-    case Op("PD"): SetPen(true), Plot(scanner_.Numbers(), relative_); return;
-    case Op("PE"): PolylineEncoded(); return;
-    // Arcs, circles, curves.
-    case Op("AA"):
-    case Op("AR"): {
-        const std::vector<double> p = scanner_.Numbers();
-        if (p.size() < 3) return Malformed(m, "needs a centre and a sweep angle: skipped");
-        const Point c = m.code == Op("AA") ? frame_.UserToFrame({p[0], p[1]})
-                                           : pos_ + frame_.UserDeltaToFrame({p[0], p[1]});
-        Arc(c, p[2], p.size() > 3 ? std::optional<double>(p[3]) : std::nullopt);
-        return;
-    }
-    case Op("AT"):
-    case Op("RT"): {
-        const std::vector<double> p = scanner_.Numbers();
-        if (p.size() < 4) return Malformed(m, "needs an intermediate point and an end point: skipped");
-        const bool rel = m.code == Op("RT");
-        const Point through = rel ? pos_ + frame_.UserDeltaToFrame({p[0], p[1]}) : frame_.UserToFrame({p[0], p[1]});
-        const Point end = rel ? pos_ + frame_.UserDeltaToFrame({p[2], p[3]}) : frame_.UserToFrame({p[2], p[3]});
-        ThreePointArc(through, end, p.size() > 4 ? std::optional<double>(p[4]) : std::nullopt);
-        return;
-    }
-    case Op("CI"): Circle(scanner_.Numbers()); return;
-    case Op("CT"): {
-        const std::vector<double> p = scanner_.Numbers();
-        chordTolerance_ = !p.empty() && Integer(p[0]) == 1;
-        return;
-    }
-    case Op("BZ"): Bezier(scanner_.Numbers(), false); return;
-    case Op("BR"): Bezier(scanner_.Numbers(), true); return;
-    // Outlines and fills.
-    case Op("EA"): Rectangle(scanner_.Numbers(), false, false); return;
-    case Op("ER"): Rectangle(scanner_.Numbers(), true, false); return;
-    case Op("RA"): Rectangle(scanner_.Numbers(), false, true); return;
-    case Op("RR"): Rectangle(scanner_.Numbers(), true, true); return;
-    case Op("EW"): Wedge(scanner_.Numbers(), false); return;
-    case Op("WG"): Wedge(scanner_.Numbers(), true); return;
-    case Op("PM"): PolygonMode(scanner_.Numbers()); return;
-    case Op("EP"): scanner_.Numbers(), EdgePolygon(false); return;
-    case Op("FP"): scanner_.Numbers(), EdgePolygon(true); return;
-    case Op("XT"): scanner_.Numbers(), Tick(true); return;
-    case Op("YT"): scanner_.Numbers(), Tick(false); return;
-    case Op("TL"): {
-        const std::vector<double> p = scanner_.Numbers();
-        tickPlus_ = p.empty() ? 0.5 : p[0];
-        tickMinus_ = p.empty() ? 0.5 : (p.size() > 1 ? p[1] : 0.0);
-        return;
-    }
-    // Set-up and scaling.
-    case Op("IN"): scanner_.Numbers(), Defaults(true); return;
-    case Op("DF"): scanner_.Numbers(), Defaults(false); return;
-    case Op("IP"): InputP1P2(scanner_.Numbers(), false); return;
-    case Op("IR"): InputP1P2(scanner_.Numbers(), true); return;
-    case Op("SC"): Scale(scanner_.Numbers()); return;
-    case Op("RO"): Rotate(scanner_.Numbers()); return;
-    case Op("IW"): InputWindow(scanner_.Numbers()); return;
-    case Op("PS"): {
-        const std::vector<double> p = scanner_.Numbers();
-        if (p.empty()) frame_.DefaultPage();
-        else if (p[0] > 0.0 && (p.size() < 2 || p[1] > 0.0))
-            frame_.SetPage(p[0], p.size() > 1 ? p[1] : double{kBedHeightPu});
-        else Malformed(m, "with a size that is not positive: skipped");
-        return;
-    }
-    // Pens and speeds.
-    case Op("SP"): SelectPen(scanner_.Numbers()); return;
-    case Op("VS"): VelocitySelect(scanner_.Numbers()); return;
-    case Op("LT"):
-        if (!scanner_.Numbers().empty()) {
-            notes_.Add("line type", "line types (LT) were drawn as solid lines");
+        // Moves.
+        case Op("PA"): relative_ = false, Plot(scanner_.Numbers(), false); return;
+        case Op("PR"): relative_ = true, Plot(scanner_.Numbers(), true); return;
+        case Op("PU"): SetPen(false), Plot(scanner_.Numbers(), relative_); return;
+        case Op("PD"): SetPen(true), Plot(scanner_.Numbers(), relative_); return;
+        case Op("PE"): PolylineEncoded(); return;
+        // Arcs, circles, curves.
+        case Op("AA"):
+        case Op("AR"): {
+            const std::vector<double> p = scanner_.Numbers();
+            if (p.size() < 3) return Malformed(m, "needs a centre and a sweep angle: skipped");
+            const Point c =
+                m.code == Op("AA") ? frame_.UserToFrame({p[0], p[1]}) : pos_ + frame_.UserDeltaToFrame({p[0], p[1]});
+            Arc(c, p[2], p.size() > 3 ? std::optional<double>(p[3]) : std::nullopt);
+            return;
         }
-        return;
-    // Labels.
-    case Op("LB"):
-    case Op("BL"): {
-        bool found = false;
-        std::string text(scanner_.Text(terminator_, found));
-        if (!found) {
-            Malformed(m, "without its terminator: the text runs to the end of the input (or the next escape)");
-        } else if (printTerminator_) {
-            text.push_back(static_cast<char>(terminator_));
+        case Op("AT"):
+        case Op("RT"): {
+            const std::vector<double> p = scanner_.Numbers();
+            if (p.size() < 4) return Malformed(m, "needs an intermediate point and an end point: skipped");
+            const bool rel = m.code == Op("RT");
+            const Point through = rel ? pos_ + frame_.UserDeltaToFrame({p[0], p[1]}) : frame_.UserToFrame({p[0], p[1]});
+            const Point end = rel ? pos_ + frame_.UserDeltaToFrame({p[2], p[3]}) : frame_.UserToFrame({p[2], p[3]});
+            ThreePointArc(through, end, p.size() > 4 ? std::optional<double>(p[4]) : std::nullopt);
+            return;
         }
-        if (m.code == Op("LB")) Label(text);
-        else bufferedLabel_ = std::move(text);
-        return;
-    }
-    case Op("PB"): scanner_.Numbers(), Label(bufferedLabel_); return;
-    case Op("DT"): DefineTerminator(); return;
-    case Op("SM"): symbol_ = scanner_.Char(); return;
-    case Op("SI"):
-    case Op("SR"): {
-        const std::vector<double> p = scanner_.Numbers();
-        relativeSize_ = m.code == Op("SR");
-        if (p.size() >= 2 && std::isfinite(p[0]) && std::isfinite(p[1])) {
-            sizeW_ = p[0], sizeH_ = p[1];
-        } else {
-            if (!p.empty()) Malformed(m, "needs a width and a height: the default size was used");
-            sizeW_ = relativeSize_ ? 0.75 : 0.187, sizeH_ = relativeSize_ ? 1.5 : 0.269;
+        case Op("CI"): Circle(scanner_.Numbers()); return;
+        case Op("CT"): {
+            const std::vector<double> p = scanner_.Numbers();
+            chordTolerance_ = !p.empty() && Integer(p[0]) == 1;
+            return;
         }
-        return;
-    }
-    case Op("DI"):
-    case Op("DR"): {
-        const std::vector<double> p = scanner_.Numbers();
-        relativeDirection_ = m.code == Op("DR");
-        run_ = p.size() >= 2 ? p[0] : 1.0, rise_ = p.size() >= 2 ? p[1] : 0.0;
-        if (p.size() == 1 || (p.size() >= 2 && run_ == 0.0 && rise_ == 0.0)) {
-            Malformed(m, "without a direction: labels run horizontally");
-            run_ = 1.0, rise_ = 0.0;
+        case Op("BZ"): Bezier(scanner_.Numbers(), false); return;
+        case Op("BR"): Bezier(scanner_.Numbers(), true); return;
+        // Outlines and fills.
+        case Op("EA"): Rectangle(scanner_.Numbers(), false, false); return;
+        case Op("ER"): Rectangle(scanner_.Numbers(), true, false); return;
+        case Op("RA"): Rectangle(scanner_.Numbers(), false, true); return;
+        case Op("RR"): Rectangle(scanner_.Numbers(), true, true); return;
+        case Op("EW"): Wedge(scanner_.Numbers(), false); return;
+        case Op("WG"): Wedge(scanner_.Numbers(), true); return;
+        case Op("PM"): PolygonMode(scanner_.Numbers()); return;
+        case Op("EP"): scanner_.Numbers(), EdgePolygon(false); return;
+        case Op("FP"): scanner_.Numbers(), EdgePolygon(true); return;
+        case Op("XT"): scanner_.Numbers(), Tick(true); return;
+        case Op("YT"): scanner_.Numbers(), Tick(false); return;
+        case Op("TL"): {
+            const std::vector<double> p = scanner_.Numbers();
+            tickPlus_ = p.empty() ? 0.5 : p[0];
+            tickMinus_ = p.empty() ? 0.5 : (p.size() > 1 ? p[1] : 0.0);
+            return;
         }
-        return;
-    }
-    case Op("SL"): {
-        const std::vector<double> p = scanner_.Numbers();
-        slant_ = (!p.empty() && std::isfinite(p[0])) ? std::clamp(p[0], -1e3, 1e3) : 0.0;
-        return;
-    }
-    case Op("ES"): {
-        const std::vector<double> p = scanner_.Numbers();
-        extraSpace_ = p.empty() ? 0.0 : std::clamp(p[0], -1e3, 1e3);
-        extraLine_ = p.size() > 1 ? std::clamp(p[1], -1e3, 1e3) : 0.0;
-        return;
-    }
-    case Op("LO"): {
-        const std::vector<double> p = scanner_.Numbers();
-        const std::optional<int32_t> lo = p.empty() ? 1 : Integer(p[0]);
-        if (lo && ((*lo >= 1 && *lo <= 9) || (*lo >= 11 && *lo <= 19))) labelOrigin_ = *lo;
-        else Malformed(m, "with an origin other than 1..9 or 11..19: skipped");
-        return;
-    }
-    case Op("CP"): CharacterPlot(scanner_.Numbers()); return;
-    // Skipped, with their parameters.
-    case Op("CO"):
-    case Op("MG"): scanner_.SkipQuoted(), scanner_.Numbers(), Ignored(m); return;
-    case Op("WD"): {
-        bool found = false;
-        scanner_.Text(terminator_, found);
-        Ignored(m);
-        return;
-    }
-    default: scanner_.Numbers(), Ignored(m); return;
+        // Set-up and scaling.
+        case Op("IN"): scanner_.Numbers(), Defaults(true); return;
+        case Op("DF"): scanner_.Numbers(), Defaults(false); return;
+        case Op("IP"): InputP1P2(scanner_.Numbers(), false); return;
+        case Op("IR"): InputP1P2(scanner_.Numbers(), true); return;
+        case Op("SC"): Scale(scanner_.Numbers()); return;
+        case Op("RO"): Rotate(scanner_.Numbers()); return;
+        case Op("IW"): InputWindow(scanner_.Numbers()); return;
+        case Op("PS"): {
+            const std::vector<double> p = scanner_.Numbers();
+            if (p.empty())
+                frame_.DefaultPage();
+            else if (p[0] > 0.0 && (p.size() < 2 || p[1] > 0.0))
+                frame_.SetPage(p[0], p.size() > 1 ? p[1] : double{kBedHeightPu});
+            else
+                Malformed(m, "with a size that is not positive: skipped");
+            return;
+        }
+        // Pens and speeds.
+        case Op("SP"): SelectPen(scanner_.Numbers()); return;
+        case Op("VS"): VelocitySelect(scanner_.Numbers()); return;
+        case Op("LT"):
+            if (!scanner_.Numbers().empty()) {
+                notes_.Add("line type", "line types (LT) were drawn as solid lines");
+            }
+            return;
+        // Labels.
+        case Op("LB"):
+        case Op("BL"): {
+            bool found = false;
+            std::string text(scanner_.Text(terminator_, found));
+            if (!found) {
+                Malformed(m, "without its terminator: the text runs to the end of the input (or the next escape)");
+            } else if (printTerminator_) {
+                text.push_back(static_cast<char>(terminator_));
+            }
+            if (m.code == Op("LB"))
+                Label(text);
+            else
+                bufferedLabel_ = std::move(text);
+            return;
+        }
+        case Op("PB"): scanner_.Numbers(), Label(bufferedLabel_); return;
+        case Op("DT"): DefineTerminator(); return;
+        case Op("SM"): symbol_ = scanner_.Char(); return;
+        case Op("SI"):
+        case Op("SR"): {
+            const std::vector<double> p = scanner_.Numbers();
+            relativeSize_ = m.code == Op("SR");
+            if (p.size() >= 2 && std::isfinite(p[0]) && std::isfinite(p[1])) {
+                sizeW_ = p[0], sizeH_ = p[1];
+            } else {
+                if (!p.empty()) Malformed(m, "needs a width and a height: the default size was used");
+                sizeW_ = relativeSize_ ? 0.75 : 0.187, sizeH_ = relativeSize_ ? 1.5 : 0.269;
+            }
+            return;
+        }
+        case Op("DI"):
+        case Op("DR"): {
+            const std::vector<double> p = scanner_.Numbers();
+            relativeDirection_ = m.code == Op("DR");
+            run_ = p.size() >= 2 ? p[0] : 1.0, rise_ = p.size() >= 2 ? p[1] : 0.0;
+            if (p.size() == 1 || (p.size() >= 2 && run_ == 0.0 && rise_ == 0.0)) {
+                Malformed(m, "without a direction: labels run horizontally");
+                run_ = 1.0, rise_ = 0.0;
+            }
+            return;
+        }
+        case Op("SL"): {
+            const std::vector<double> p = scanner_.Numbers();
+            slant_ = (!p.empty() && std::isfinite(p[0])) ? std::clamp(p[0], -1e3, 1e3) : 0.0;
+            return;
+        }
+        case Op("ES"): {
+            const std::vector<double> p = scanner_.Numbers();
+            extraSpace_ = p.empty() ? 0.0 : std::clamp(p[0], -1e3, 1e3);
+            extraLine_ = p.size() > 1 ? std::clamp(p[1], -1e3, 1e3) : 0.0;
+            return;
+        }
+        case Op("LO"): {
+            const std::vector<double> p = scanner_.Numbers();
+            const std::optional<int32_t> lo = p.empty() ? 1 : Integer(p[0]);
+            if (lo && ((*lo >= 1 && *lo <= 9) || (*lo >= 11 && *lo <= 19)))
+                labelOrigin_ = *lo;
+            else
+                Malformed(m, "with an origin other than 1..9 or 11..19: skipped");
+            return;
+        }
+        case Op("CP"): CharacterPlot(scanner_.Numbers()); return;
+        // Skipped, with their parameters.
+        case Op("CO"):
+        case Op("MG"): scanner_.SkipQuoted(), scanner_.Numbers(), Ignored(m); return;
+        case Op("WD"): {
+            bool found = false;
+            scanner_.Text(terminator_, found);
+            Ignored(m);
+            return;
+        }
+        default: scanner_.Numbers(), Ignored(m); return;
     }
 }
 
@@ -270,16 +276,20 @@ void Interpreter::Segment(Point from, Point to, bool down) {
         ++polygonVertices_;
         return;
     }
-    if (down) out_.Draw(Phys(from), Phys(to));
-    else out_.Travel(Phys(to));
+    if (down)
+        out_.Draw(Phys(from), Phys(to));
+    else
+        out_.Travel(Phys(to));
 }
 
 void Interpreter::SetPen(bool down) {
     if (down == penDown_) return;
     penDown_ = down;
     if (polygonMode_) return;
-    if (down) out_.PenDown();
-    else out_.PenUp();
+    if (down)
+        out_.PenDown();
+    else
+        out_.PenUp();
 }
 
 void Interpreter::MoveTo(Point to) {
@@ -290,7 +300,8 @@ void Interpreter::MoveTo(Point to) {
     Segment(pos_, to, penDown_);
     pos_ = carriageReturn_ = to;
     if (symbol_ && !polygonMode_) {
-        for (const std::vector<Point>& s : SymbolStrokes(*symbol_, CurrentLabelStyle(), pos_, EmbeddedFont())) DrawStroke(s);
+        for (const std::vector<Point>& s : SymbolStrokes(*symbol_, CurrentLabelStyle(), pos_, EmbeddedFont()))
+            DrawStroke(s);
         out_.PenUp();
     }
 }
@@ -328,10 +339,12 @@ void Interpreter::Scale(const std::vector<double>& p) {
     const std::optional<int32_t> type = p.size() >= 5 ? Integer(p[4]) : 0;
     if (p.size() < 4 || p.size() == 6 || p.size() > 7 || !type || *type < 0 || *type > 2 ||
         (p.size() == 7 && *type != 1)) {
-        return notes_.Add("malformed SC", "SC with parameters that are not xmin,xmax,ymin,ymax[,type[,left,bottom]]: skipped");
+        return notes_.Add("malformed SC",
+                          "SC with parameters that are not xmin,xmax,ymin,ymax[,type[,left,bottom]]: skipped");
     }
     s.xmin = p[0], s.xmax = p[1], s.ymin = p[2], s.ymax = p[3];
-    s.type = *type == 1 ? Scaling::Type::Isotropic : (*type == 2 ? Scaling::Type::PointFactor : Scaling::Type::Anisotropic);
+    s.type =
+        *type == 1 ? Scaling::Type::Isotropic : (*type == 2 ? Scaling::Type::PointFactor : Scaling::Type::Anisotropic);
     if (p.size() == 7) s.left = p[5], s.bottom = p[6];
     if (!frame_.SetScaling(s)) {
         notes_.Add("degenerate SC", "SC with an empty user range or a zero factor: scaling left as it was");
@@ -341,15 +354,15 @@ void Interpreter::Scale(const std::vector<double>& p) {
 void Interpreter::InputP1P2(const std::vector<double>& p, bool relative) {
     if (p.empty()) return frame_.DefaultP1P2();
     if (p.size() != 2 && p.size() != 4) {
-        return notes_.Add(relative ? "malformed IR" : "malformed IP", relative ? "IR needs 2 or 4 parameters: skipped"
-                                                                              : "IP needs 2 or 4 parameters: skipped");
+        return notes_.Add(relative ? "malformed IR" : "malformed IP",
+                          relative ? "IR needs 2 or 4 parameters: skipped" : "IP needs 2 or 4 parameters: skipped");
     }
     const Point page = frame_.PageSize();
     auto point = [&](std::size_t i) {
         return relative ? Point{p[i] / 100.0 * page.x, p[i + 1] / 100.0 * page.y} : Point{p[i], p[i + 1]};
     };
     const Point p1 = point(0);
-    const Point p2 = p.size() == 4 ? point(2) : p1 + (frame_.P2() - frame_.P1());   // P2 keeps its offset
+    const Point p2 = p.size() == 4 ? point(2) : p1 + (frame_.P2() - frame_.P1());  // P2 keeps its offset
     if (IsFinite(p1) && IsFinite(p2)) frame_.SetP1P2(p1, p2);
 }
 
@@ -392,9 +405,12 @@ void Interpreter::VelocitySelect(const std::vector<double>& p) {
         // cm/s to thousandths of the Y axis maximum: v x 10 mm/cm / 1041.4 mm/s x 1000.
         const double t = std::round(p[0] * 10.0 / kYMaxMmPerS * 1000.0);
         int32_t value = 0;
-        if (!(t >= 1.0)) value = 1;
-        else if (t > 1000.0) value = 1000;
-        else value = static_cast<int32_t>(t);
+        if (!(t >= 1.0))
+            value = 1;
+        else if (t > 1000.0)
+            value = 1000;
+        else
+            value = static_cast<int32_t>(t);
         if (!(t >= 1.0) || t > 1000.0) {
             notes_.Add("speed clamped", "VS speeds outside 0.1..104.1 cm/s were clamped to the machine's range");
         }
@@ -410,13 +426,15 @@ void Interpreter::VelocitySelect(const std::vector<double>& p) {
     }
     if (next == speeds_) return;
     const int32_t pen = out_.SelectedPen();
-    const bool currentChanged = pen >= 1 && pen <= 16 && next[static_cast<std::size_t>(pen - 1)] != speeds_[static_cast<std::size_t>(pen - 1)];
+    const bool currentChanged =
+        pen >= 1 && pen <= 16 && next[static_cast<std::size_t>(pen - 1)] != speeds_[static_cast<std::size_t>(pen - 1)];
     speeds_ = next;
     out_.SpeedTable(speeds_);
     if (currentChanged) {
         // The machine loads a pen's speed when the pen is selected: select it again so the speed applies now.
-        notes_.Add("speed reselect", "VS changed the speed of the selected pen: the pen was selected again so "
-                                     "the new speed applies from there");
+        notes_.Add("speed reselect",
+                   "VS changed the speed of the selected pen: the pen was selected again so "
+                   "the new speed applies from there");
         out_.SelectPen(pen);
     }
 }

@@ -33,16 +33,16 @@ public:
 
 private:
     struct PolygonVertex {
-        Point at;    // frame units
-        bool down;   // the edge to this vertex is drawn
+        Point at;   // frame units
+        bool down;  // the edge to this vertex is drawn
     };
 
     void Execute(const Mnemonic& m);
-    void Defaults(bool initialise);   // IN (true) / DF (false)
+    void Defaults(bool initialise);  // IN (true) / DF (false)
 
     // Moves.  Points are frame units.
     void Segment(Point from, Point to, bool down);
-    void MoveTo(Point to);   // with the current pen, symbol mode included
+    void MoveTo(Point to);  // with the current pen, symbol mode included
     void Plot(const std::vector<double>& p, bool relative);
     void SetPen(bool down);
     void Chords(const std::vector<Point>& points, bool down);
@@ -60,7 +60,7 @@ private:
     void EdgePolygon(bool fill);
     void PolylineEncoded();
     void Label(std::string_view text);
-    void DrawStroke(const std::vector<Point>& stroke);   // one pen-down polyline, reached with the pen up
+    void DrawStroke(const std::vector<Point>& stroke);  // one pen-down polyline, reached with the pen up
     void CharacterPlot(const std::vector<double>& p);
     void Scale(const std::vector<double>& p);
     void InputP1P2(const std::vector<double>& p, bool relative);
@@ -81,31 +81,31 @@ private:
     Frame frame_;
     uint64_t instructions_ = 0;
 
-    Point pos_;                   // current position, frame units
-    Point carriageReturn_;        // where CR in a label returns to, frame units
-    bool penDown_ = false;        // the plot's pen state (PU / PD)
-    bool relative_ = false;       // PR rather than PA
-    bool chordTolerance_ = false; // CT 1: chord parameters are distances, not angles
+    Point pos_;                    // current position, frame units
+    Point carriageReturn_;         // where CR in a label returns to, frame units
+    bool penDown_ = false;         // the plot's pen state (PU / PD)
+    bool relative_ = false;        // PR rather than PA
+    bool chordTolerance_ = false;  // CT 1: chord parameters are distances, not angles
 
     // Labels.
-    unsigned char terminator_ = 3;   // DT, ETX by default
-    bool printTerminator_ = false;   // DT t,0
-    bool relativeSize_ = false;      // SR rather than SI
-    double sizeW_ = 0.187, sizeH_ = 0.269;   // SI: cm; SR: per cent of P2-P1
-    bool relativeDirection_ = false; // DR rather than DI
-    double run_ = 1.0, rise_ = 0.0;  // DI / DR: direction of labels
+    unsigned char terminator_ = 3;          // DT, ETX by default
+    bool printTerminator_ = false;          // DT t,0
+    bool relativeSize_ = false;             // SR rather than SI
+    double sizeW_ = 0.187, sizeH_ = 0.269;  // SI: cm; SR: per cent of P2-P1
+    bool relativeDirection_ = false;        // DR rather than DI
+    double run_ = 1.0, rise_ = 0.0;         // DI / DR: direction of labels
     double slant_ = 0.0, extraSpace_ = 0.0, extraLine_ = 0.0;
     int32_t labelOrigin_ = 1;
-    std::optional<unsigned char> symbol_;   // SM
-    std::string bufferedLabel_;             // BL
+    std::optional<unsigned char> symbol_;  // SM
+    std::string bufferedLabel_;            // BL
 
     // Polygon mode (PM): subpolygons of vertices, the first vertex of each reached with the pen up.
     bool polygonMode_ = false;
     std::vector<std::vector<PolygonVertex>> polygon_;
     std::size_t polygonVertices_ = 0;
 
-    double tickPlus_ = 0.5, tickMinus_ = 0.5;   // TL: per cent of P2-P1
-    std::array<int32_t, 16> speeds_;                // pen speeds, thousandths of the Y axis maximum
+    double tickPlus_ = 0.5, tickMinus_ = 0.5;  // TL: per cent of P2-P1
+    std::array<int32_t, 16> speeds_;           // pen speeds, thousandths of the Y axis maximum
 };
 
 }  // namespace corvanta::hpgl

@@ -30,33 +30,36 @@ void Interpreter::ThreePointArc(Point through, Point end, std::optional<double> 
         return;
     }
     const std::optional<Point> c = CircleCenter(start, through, end);
-    if (!c) {   // the three points on a line: a line to the end point
+    if (!c) {  // the three points on a line: a line to the end point
         Chords({end}, penDown_);
         return;
     }
     const double a0 = std::atan2(start.y - c->y, start.x - c->x);
-    const auto turn = [&](Point p) {   // counterclockwise angle from the start, 0..2 pi
+    const auto turn = [&](Point p) {  // counterclockwise angle from the start, 0..2 pi
         const double a = std::atan2(p.y - c->y, p.x - c->x) - a0;
         return a < 0.0 ? a + 2.0 * kPi : a;
     };
     const double toEnd = turn(end), toThrough = turn(through);
     const double sweep = (toThrough < toEnd ? toEnd : toEnd - 2.0 * kPi) * 180.0 / kPi;
     if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
-    std::vector<Point> points = ArcPoints(*c, start, sweep, ChordAngleDeg(chord, chordTolerance_, Length(start - *c), notes_));
+    std::vector<Point> points =
+        ArcPoints(*c, start, sweep, ChordAngleDeg(chord, chordTolerance_, Length(start - *c), notes_));
     if (!points.empty()) points.back() = end;
     Chords(points, penDown_);
 }
 
 void Interpreter::Circle(const std::vector<double>& p) {
     if (p.empty() || !std::isfinite(p[0])) return notes_.Add("malformed CI", "CI without a radius: skipped");
-    const double r = p[0] * frame_.UnitX();   // a negative radius starts the circle at 180 degrees
+    const double r = p[0] * frame_.UnitX();  // a negative radius starts the circle at 180 degrees
     std::optional<double> chord = p.size() > 1 ? std::optional<double>(p[1]) : std::nullopt;
     if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
     const Point center = pos_, start = center + Point{r, 0.0};
-    const std::vector<Point> points = ArcPoints(center, start, 360.0, ChordAngleDeg(chord, chordTolerance_, std::fabs(r), notes_));
+    const std::vector<Point> points =
+        ArcPoints(center, start, 360.0, ChordAngleDeg(chord, chordTolerance_, std::fabs(r), notes_));
     if (polygonMode_) {
         if (polygonVertices_ + points.size() + 2 > kMaxPolygonVertices) {
-            return notes_.Add("polygon full", "polygon mode holds at most 1,000,000 vertices: further ones were dropped");
+            return notes_.Add("polygon full",
+                              "polygon mode holds at most 1,000,000 vertices: further ones were dropped");
         }
         std::vector<PolygonVertex> circle{{start, false}};
         for (const Point& q : points) circle.push_back({q, true});
@@ -69,7 +72,7 @@ void Interpreter::Circle(const std::vector<double>& p) {
     out_.PenUp();
     out_.Travel(Phys(start));
     Point prev = start;
-    if (points.empty()) out_.Draw(Phys(start), Phys(start));   // radius 0: a dot
+    if (points.empty()) out_.Draw(Phys(start), Phys(start));  // radius 0: a dot
     for (const Point& q : points) {
         if (out_.Full()) return;
         out_.Draw(Phys(prev), Phys(q));
@@ -81,7 +84,9 @@ void Interpreter::Circle(const std::vector<double>& p) {
 
 void Interpreter::Wedge(const std::vector<double>& p, bool fill) {
     const char* name = fill ? "WG" : "EW";
-    if (p.size() < 3) return notes_.Add(std::string("malformed ") + name, std::string(name) + " needs a radius, a start and a sweep angle: skipped");
+    if (p.size() < 3)
+        return notes_.Add(std::string("malformed ") + name,
+                          std::string(name) + " needs a radius, a start and a sweep angle: skipped");
     if (polygonMode_) return notes_.Add("in polygon", "EA, ER, RA, RR, EW and WG inside polygon mode were skipped");
     double r = p[0] * frame_.UnitX(), start = p[1], sweep = p[2];
     if (!std::isfinite(r) || !std::isfinite(start) || !std::isfinite(sweep)) return;
@@ -94,7 +99,8 @@ void Interpreter::Wedge(const std::vector<double>& p, bool fill) {
     if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
     const Point center = pos_, first = center + RotatedBy({r, 0.0}, DegToRad(start));
     std::vector<Point> path{center, first};
-    for (const Point& q : ArcPoints(center, first, sweep, ChordAngleDeg(chord, chordTolerance_, r, notes_))) path.push_back(q);
+    for (const Point& q : ArcPoints(center, first, sweep, ChordAngleDeg(chord, chordTolerance_, r, notes_)))
+        path.push_back(q);
     path.push_back(center);
     Outline(path);
     if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
@@ -138,7 +144,7 @@ void Interpreter::PolygonMode(const std::vector<double>& p) {
             polygon_.push_back({{pos_, false}});
         } else {
             polygonMode_ = false;
-            if (!penDown_) out_.PenUp();   // pen changes inside polygon mode were only recorded
+            if (!penDown_) out_.PenUp();  // pen changes inside polygon mode were only recorded
         }
     } else if (mode != 1 && mode != 2) {
         notes_.Add("malformed PM", "PM with a mode other than 0, 1 or 2: skipped");
@@ -153,7 +159,7 @@ void Interpreter::EdgePolygon(bool fill) {
         out_.PenUp();
         out_.Travel(Phys(sub[0].at));
         Point prev = sub[0].at;
-        std::optional<Point> first;   // where the subpolygon's drawing starts, the point it is closed to
+        std::optional<Point> first;  // where the subpolygon's drawing starts, the point it is closed to
         for (std::size_t i = 1; i < sub.size(); ++i) {
             if (sub[i].down) {
                 if (!first) first = prev;
@@ -175,7 +181,8 @@ void Interpreter::EdgePolygon(bool fill) {
 void Interpreter::PolylineEncoded() {
     bool found = false;
     const EncodedPolyline pe = DecodePolylineEncoded(scanner_.Encoded(found));
-    if (!found) notes_.Add("malformed PE", "PE without its closing ';': read to the end of the input or the next escape");
+    if (!found)
+        notes_.Add("malformed PE", "PE without its closing ';': read to the end of the input or the next escape");
     if (pe.badNumber) notes_.Add("malformed PE", "PE held a malformed number: it was skipped");
     if (pe.unpairedCoordinate || pe.danglingFlag) {
         notes_.Add("malformed PE", "PE ended with an incomplete coordinate pair or a flag without its value");

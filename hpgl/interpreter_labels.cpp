@@ -8,7 +8,7 @@ namespace corvanta::hpgl {
 
 namespace {
 
-constexpr double kPuPerCm = 400.0;   // plotter units per centimetre (SI sizes are centimetres)
+constexpr double kPuPerCm = 400.0;  // plotter units per centimetre (SI sizes are centimetres)
 
 double Dot(Point a, Point b) { return a.x * b.x + a.y * b.y; }
 
@@ -57,7 +57,7 @@ void Interpreter::Label(std::string_view text) {
 void Interpreter::CharacterPlot(const std::vector<double>& p) {
     const LabelStyle s = CurrentLabelStyle();
     Point to;
-    if (p.empty()) {   // carriage return and line feed
+    if (p.empty()) {  // carriage return and line feed
         to = carriageReturn_ + s.Across() * (Dot(pos_ - carriageReturn_, s.Across()) - s.LineStep());
     } else if (p.size() >= 2) {
         to = pos_ + s.direction * (p[0] * s.Advance()) + s.Across() * (p[1] * s.LineStep());

@@ -34,8 +34,10 @@ double RunWidth(std::string_view text, std::size_t i, const LabelStyle& s) {
     bool any = false;
     for (; i < text.size() && !IsLineBreak(static_cast<unsigned char>(text[i])); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == 8) cells -= 1.0;
-        else if (c >= 32 && c != 127) cells += 1.0, any = true;
+        if (c == 8)
+            cells -= 1.0;
+        else if (c >= 32 && c != 127)
+            cells += 1.0, any = true;
     }
     if (!any || cells <= 0.0) return 0.0;
     return (cells - 1.0) * s.Advance() + s.width;
@@ -51,10 +53,12 @@ LaidOutLabel LayOutLabel(std::string_view text, const LabelStyle& s, Point start
 
     // Justification: horizontal by the run's width, vertical by the capital height; origins 11..19 keep a
     // further half character width / height away from the origin point.
-    const int32_t lo = (s.origin >= 11 && s.origin <= 19) ? s.origin - 10 : (s.origin >= 1 && s.origin <= 9 ? s.origin : 1);
+    const int32_t lo =
+        (s.origin >= 11 && s.origin <= 19) ? s.origin - 10 : (s.origin >= 1 && s.origin <= 9 ? s.origin : 1);
     const bool offset = s.origin >= 11;
-    const int32_t column = (lo - 1) / 3, row = (lo - 1) % 3;   // column 0 left, 1 centre, 2 right; row 0 bottom
-    const double rowShift[3] = {offset ? s.height / 2.0 : 0.0, -s.height / 2.0, -s.height - (offset ? s.height / 2.0 : 0.0)};
+    const int32_t column = (lo - 1) / 3, row = (lo - 1) % 3;  // column 0 left, 1 centre, 2 right; row 0 bottom
+    const double rowShift[3] = {offset ? s.height / 2.0 : 0.0, -s.height / 2.0,
+                                -s.height - (offset ? s.height / 2.0 : 0.0)};
     const double dv = rowShift[row];
     auto runShift = [&](std::size_t i) {
         if (column == 0) return offset ? s.width / 2.0 : 0.0;

@@ -17,13 +17,13 @@
 namespace corvanta::hpgl {
 
 struct LabelStyle {
-    double width = 74.8;       // character width, frame units (SI 0.187 cm); negative mirrors
-    double height = 107.6;     // capital height, frame units (SI 0.269 cm); negative mirrors
-    Point direction{1.0, 0.0}; // unit vector of the text direction (DI / DR)
-    double slant = 0.0;        // SL: tangent of the slant angle
-    double extraSpace = 0.0;   // ES: extra space between characters, in character cells
-    double extraLine = 0.0;    // ES: extra space between lines, in lines
-    int32_t origin = 1;            // LO 1..9 or 11..19
+    double width = 74.8;        // character width, frame units (SI 0.187 cm); negative mirrors
+    double height = 107.6;      // capital height, frame units (SI 0.269 cm); negative mirrors
+    Point direction{1.0, 0.0};  // unit vector of the text direction (DI / DR)
+    double slant = 0.0;         // SL: tangent of the slant angle
+    double extraSpace = 0.0;    // ES: extra space between characters, in character cells
+    double extraLine = 0.0;     // ES: extra space between lines, in lines
+    int32_t origin = 1;         // LO 1..9 or 11..19
 
     double Advance() const { return 1.5 * width * (1.0 + extraSpace); }
     double LineStep() const { return 2.0 * height * (1.0 + extraLine); }
@@ -34,8 +34,8 @@ struct LabelStyle {
 using StrokeSink = std::function<bool(const std::vector<Point>& stroke)>;
 
 struct LaidOutLabel {
-    Point end;              // the current position after the label
-    uint64_t blanks = 0;    // characters without a glyph, left blank
+    Point end;            // the current position after the label
+    uint64_t blanks = 0;  // characters without a glyph, left blank
 };
 
 // Lays out the label `text` starting at `start`, handing each stroke to `sink`; `carriageReturn` is the point

@@ -19,7 +19,7 @@ public:
     std::vector<Note> Take() { return std::move(notes_); }
 
 private:
-    std::vector<Note> notes_;   // in order of first occurrence; a plot has a few dozen kinds at most
+    std::vector<Note> notes_;  // in order of first occurrence; a plot has a few dozen kinds at most
 };
 
 }  // namespace corvanta::hpgl

@@ -11,30 +11,33 @@ EncodedPolyline DecodePolylineEncoded(std::string_view data) {
     enum class Expect { Coordinate, Pen, Fraction };
     Expect expect = Expect::Coordinate;
     bool sevenBit = false, penUpNext = false, absoluteNext = false, haveX = false;
-    double x = 0.0, scale = 1.0;         // scale = 2^-fractional bits
-    uint64_t acc = 0, weight = 1;        // the number so far and the weight of its next digit
+    double x = 0.0, scale = 1.0;   // scale = 2^-fractional bits
+    uint64_t acc = 0, weight = 1;  // the number so far and the weight of its next digit
     bool inNumber = false, tooLong = false;
 
     auto finish = [&](int64_t n) {
         switch (expect) {
-        case Expect::Pen:
-            out.steps.push_back({EncodedStep::Kind::SelectPen, static_cast<int32_t>(std::clamp<int64_t>(n, -1, 1000)),
-                                 {}, false, false});
-            expect = Expect::Coordinate;
-            return;
-        case Expect::Fraction:
-            scale = std::ldexp(1.0, -static_cast<int32_t>(std::clamp<int64_t>(n, -26, 26)));
-            expect = Expect::Coordinate;
-            return;
-        case Expect::Coordinate:
-            if (!haveX) {
-                x = static_cast<double>(n) * scale, haveX = true;
+            case Expect::Pen:
+                out.steps.push_back({EncodedStep::Kind::SelectPen,
+                                     static_cast<int32_t>(std::clamp<int64_t>(n, -1, 1000)),
+                                     {},
+                                     false,
+                                     false});
+                expect = Expect::Coordinate;
                 return;
-            }
-            out.steps.push_back({EncodedStep::Kind::Move, 0, {x, static_cast<double>(n) * scale}, penUpNext,
-                                 absoluteNext});
-            haveX = penUpNext = absoluteNext = false;
-            return;
+            case Expect::Fraction:
+                scale = std::ldexp(1.0, -static_cast<int32_t>(std::clamp<int64_t>(n, -26, 26)));
+                expect = Expect::Coordinate;
+                return;
+            case Expect::Coordinate:
+                if (!haveX) {
+                    x = static_cast<double>(n) * scale, haveX = true;
+                    return;
+                }
+                out.steps.push_back(
+                    {EncodedStep::Kind::Move, 0, {x, static_cast<double>(n) * scale}, penUpNext, absoluteNext});
+                haveX = penUpNext = absoluteNext = false;
+                return;
         }
     };
 
@@ -43,17 +46,23 @@ EncodedPolyline DecodePolylineEncoded(std::string_view data) {
         int32_t digit = -1;
         bool last = false;
         if (sevenBit) {
-            if (b >= 63 && b <= 94) digit = b - 63;
-            else if (b >= 95 && b <= 126) digit = b - 95, last = true;
+            if (b >= 63 && b <= 94)
+                digit = b - 63;
+            else if (b >= 95 && b <= 126)
+                digit = b - 95, last = true;
         } else {
-            if (b >= 63 && b <= 126) digit = b - 63;
-            else if (b >= 191 && b <= 254) digit = b - 191, last = true;
+            if (b >= 63 && b <= 126)
+                digit = b - 63;
+            else if (b >= 191 && b <= 254)
+                digit = b - 191, last = true;
         }
         if (digit >= 0) {
             inNumber = true;
             // 48 bits of magnitude are far beyond any coordinate; more digits only mark the number bad.
-            if (weight < (uint64_t{1} << 48)) acc += static_cast<uint64_t>(digit) * weight;
-            else if (digit != 0) tooLong = true;
+            if (weight < (uint64_t{1} << 48))
+                acc += static_cast<uint64_t>(digit) * weight;
+            else if (digit != 0)
+                tooLong = true;
             if (weight < (uint64_t{1} << 48)) weight *= sevenBit ? 32 : 64;
             if (last) {
                 if (tooLong) {
@@ -68,16 +77,16 @@ EncodedPolyline DecodePolylineEncoded(std::string_view data) {
         }
         const bool flag = b == ':' || b == '<' || b == '>' || b == '=' || b == '7';
         if (!flag) continue;
-        if (inNumber) {   // a flag inside a number: the number is dropped
+        if (inNumber) {  // a flag inside a number: the number is dropped
             out.badNumber = true;
             acc = 0, weight = 1, inNumber = false, tooLong = false;
         }
         switch (b) {
-        case ':': expect = Expect::Pen; break;
-        case '>': expect = Expect::Fraction; break;
-        case '<': penUpNext = true; break;
-        case '=': absoluteNext = true; break;
-        default: sevenBit = true; break;
+            case ':': expect = Expect::Pen; break;
+            case '>': expect = Expect::Fraction; break;
+            case '<': penUpNext = true; break;
+            case '=': absoluteNext = true; break;
+            default: sevenBit = true; break;
         }
     }
     if (inNumber) out.badNumber = true;

@@ -20,7 +20,7 @@ namespace corvanta::hpgl {
 struct EncodedStep {
     enum class Kind { SelectPen, Move };
     Kind kind = Kind::Move;
-    int32_t pen = 0;            // SelectPen: the pen number
+    int32_t pen = 0;        // SelectPen: the pen number
     Point value;            // Move: user units, fractional bits applied
     bool penUp = false;     // Move: made with the pen up
     bool absolute = false;  // Move: an absolute position rather than a relative move
@@ -28,9 +28,9 @@ struct EncodedStep {
 
 struct EncodedPolyline {
     std::vector<EncodedStep> steps;
-    bool unpairedCoordinate = false;   // an x without its y at the end
-    bool danglingFlag = false;         // a flag at the end with nothing after it
-    bool badNumber = false;            // a number too long to be a coordinate, or a flag inside a number
+    bool unpairedCoordinate = false;  // an x without its y at the end
+    bool danglingFlag = false;        // a flag at the end with nothing after it
+    bool badNumber = false;           // a number too long to be a coordinate, or a flag inside a number
 };
 
 EncodedPolyline DecodePolylineEncoded(std::string_view data);

@@ -113,7 +113,7 @@ void Scanner::PclEscape() {
             return;
         }
         const unsigned char p = Peek();
-        if (p < 64 || p > 126) return;   // not a parameter character: the sequence is malformed, stop here
+        if (p < 64 || p > 126) return;  // not a parameter character: the sequence is malformed, stop here
         ++pos_;
         const unsigned char key = Upper(p);
         const bool binaryData = key == 'W' || (family == '*' && group == 'b' && key == 'V') ||
@@ -124,7 +124,7 @@ void Scanner::PclEscape() {
         }
         if (family == '%' && group == 0 && key == 'A') pcl_ = true;
         if (family == '%' && group == 0 && key == 'B') pcl_ = false;
-        if (p <= 94) return;   // upper case ends the sequence
+        if (p <= 94) return;  // upper case ends the sequence
     }
 }
 
@@ -209,8 +209,10 @@ std::vector<double> Scanner::Numbers() {
         }
         if (!IsDigit(c) && c != '.' && c != '+' && c != '-') break;
         double v = 0.0;
-        if (ParseNumber(v)) out.push_back(v);
-        else ++strayBytes_, ++pos_;
+        if (ParseNumber(v))
+            out.push_back(v);
+        else
+            ++strayBytes_, ++pos_;
     }
     return out;
 }

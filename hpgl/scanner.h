@@ -67,8 +67,8 @@ private:
     std::string_view in_;
     NoteBook& notes_;
     std::size_t pos_ = 0;
-    bool pcl_ = false;               // inside a PCL section
-    std::size_t lastHpglEntry_;      // offset of the last ESC%#B, or npos
+    bool pcl_ = false;           // inside a PCL section
+    std::size_t lastHpglEntry_;  // offset of the last ESC%#B, or npos
     uint64_t strayBytes_ = 0, pclBytes_ = 0, escapes_ = 0, deviceControls_ = 0, pjlLines_ = 0;
 };
 

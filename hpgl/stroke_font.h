@@ -10,8 +10,8 @@
 namespace corvanta::hpgl {
 
 struct FontVertex {
-    int8_t x;   // font units right of the glyph centre
-    int8_t y;   // font units below the font's zero line (the baseline is at +9)
+    int8_t x;  // font units right of the glyph centre
+    int8_t y;  // font units below the font's zero line (the baseline is at +9)
 };
 
 struct Glyph {
@@ -19,9 +19,9 @@ struct Glyph {
     std::vector<std::vector<FontVertex>> strokes;  // pen-down polylines, each at least 2 vertices
 };
 
-inline constexpr int32_t kFontBaseline = 9;        // font y of the baseline
-inline constexpr double kFontCapHeight = 21.0; // font units from the baseline to the top of a capital
-inline constexpr double kFontCapWidth = 14.0;  // font units across the capital H
+inline constexpr int32_t kFontBaseline = 9;     // font y of the baseline
+inline constexpr double kFontCapHeight = 21.0;  // font units from the baseline to the top of a capital
+inline constexpr double kFontCapWidth = 14.0;   // font units across the capital H
 
 class StrokeFont {
 public:
@@ -32,7 +32,7 @@ public:
     std::size_t GlyphCount() const { return glyphs_.size(); }
 
 private:
-    std::vector<Glyph> glyphs_;   // index = character code - 32
+    std::vector<Glyph> glyphs_;  // index = character code - 32
 };
 
 // The embedded font, parsed on first use and never changed afterwards.

@@ -26,7 +26,7 @@ explain::JobExplain Machine::BuildExplanation() const {
         const uint32_t d = ticks_between(static_cast<uint32_t>(JobStartTick), t);
         return d >= JOB_TICK_LIMIT ? 0 : d;
     };
-    std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> motion;   // record -> first, last tick
+    std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> motion;  // record -> first, last tick
     for (const RecordRun& run : BookedRecords) {
         auto [it, fresh] = motion.try_emplace(run.record, run.firstTick, run.lastTick);
         if (!fresh) it->second.second = run.lastTick;

@@ -99,6 +99,7 @@ void Machine::ToPclMode() {
 // One-value records; false when the keyword is not in the table.
 bool Machine::ApplyOneValue(const char* kw, int32_t v) {
     CurrentFileRec& cf = *ptCurrentFile;
+    // clang-format off
     if (!std::strcmp(kw, "CorvantaCmdVer")) VersionCheck(v);
     else if (!std::strcmp(kw, "RasterDPI")) cf.RasterDPI = static_cast<uint16_t>(v);
     else if (!std::strcmp(kw, "RasterUnit")) cf.RasterUnit = static_cast<uint16_t>(v);
@@ -124,14 +125,17 @@ bool Machine::ApplyOneValue(const char* kw, int32_t v) {
         HandleRasterLineOut();
     }
     else return false;
+    // clang-format on
     return true;
 }
 
 // Two-value records; false when the keyword is not in the table.
 bool Machine::ApplyTwoValue(const char* kw, int32_t a, int32_t b, CmdReader& in) {
     CurrentFileRec& cf = *ptCurrentFile;
-    if (!std::strcmp(kw, "pd_default")) PenMove(true, a, b);
-    else if (!std::strcmp(kw, "pu_default")) PenMove(false, a, b);
+    if (!std::strcmp(kw, "pd_default"))
+        PenMove(true, a, b);
+    else if (!std::strcmp(kw, "pu_default"))
+        PenMove(false, a, b);
     else if (!std::strcmp(kw, "SetHorizontalPositionPCL")) {
         cf.ImageAbsPosFlag = static_cast<int8_t>(a);
         cf.ImageOffsetX = b;
@@ -195,9 +199,9 @@ int Machine::CorvantaCmdInterpreter(std::string_view commands) {
             CurRecordNo += 1;
             RecordText(rec);
             if (Explaining) AppliedRecords.push_back({CurRecordNo, rec.keyword, IsrTick.load()});
-            const bool known = fields >= 2 && !rec.keywordTooLong &&
-                               (fields == 2 ? ApplyOneValue(rec.keyword, rec.a)
-                                            : ApplyTwoValue(rec.keyword, rec.a, rec.b, in));
+            const bool known =
+                fields >= 2 && !rec.keywordTooLong &&
+                (fields == 2 ? ApplyOneValue(rec.keyword, rec.a) : ApplyTwoValue(rec.keyword, rec.a, rec.b, in));
             if (!known) {
                 if (Explaining) AppliedRecords.pop_back();
                 EndedEarly = EndedAt{CurRecordNo, CurRecordText};

@@ -28,18 +28,18 @@ private:
     size_t pos_ = 0;
 };
 
-constexpr size_t CMD_TOKEN_BUF = 260;   // read buffer of a keyword, terminator included
+constexpr size_t CMD_TOKEN_BUF = 260;  // read buffer of a keyword, terminator included
 
 // One record read with "%s %d %d".  fields: 0 = nothing read (end of text),
 // 1 = keyword only, 2 = keyword and a, 3 = keyword, a and b.
 struct CmdRecord {
     int fields = 0;
     char keyword[CMD_TOKEN_BUF] = {};
-    bool keywordTooLong = false;   // longer than the buffer: matches no keyword
+    bool keywordTooLong = false;  // longer than the buffer: matches no keyword
     int32_t a = 0, b = 0;
 };
 int ReadCmdRecord(CmdReader& in, CmdRecord& rec);
-bool ReadCmdInt(CmdReader& in, int32_t& value);   // one "%d"
+bool ReadCmdInt(CmdReader& in, int32_t& value);  // one "%d"
 
 // The UTF-8 byte-order mark some editors put before the first keyword.
 constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";

@@ -28,28 +28,28 @@ public:
     ~Machine() override;
 
     // --- schedule
-    const bool SchedDeterministic;       // chosen before the run starts
-    Atom<int32_t> SimDone{};             // 1: worker threads end
-    std::mutex IsrLock;                  // held by the tick thread for each whole tick
+    const bool SchedDeterministic;  // chosen before the run starts
+    Atom<int32_t> SimDone{};        // 1: worker threads end
+    std::mutex IsrLock;             // held by the tick thread for each whole tick
 
     // --- command interpreter
-    int32_t CmdPenDown = 0;              // the interpreter's pen state: 0 up, 1 down
-    std::vector<std::string> StatusLines;   // lines of the status file, without endings
-    std::optional<EndedAt> EndedEarly;   // the record that ended the job before the end of the text
-    std::string FailureMessage;          // the console line of a failed job (empty for none)
+    int32_t CmdPenDown = 0;                // the interpreter's pen state: 0 up, 1 down
+    std::vector<std::string> StatusLines;  // lines of the status file, without endings
+    std::optional<EndedAt> EndedEarly;     // the record that ended the job before the end of the text
+    std::string FailureMessage;            // the console line of a failed job (empty for none)
 
     // --- the records as applied (for the explanation; planner side)
     struct AppliedRecord {
         uint32_t record;
         std::string keyword;
-        uint32_t tick;        // IsrTick when it was applied
+        uint32_t tick;  // IsrTick when it was applied
     };
     std::vector<AppliedRecord> AppliedRecords;
-    uint32_t RasterLinesOut = 0;         // RasterLineOut records applied
-    uint32_t PenSelections = 0;          // execute_penselect records applied
+    uint32_t RasterLinesOut = 0;  // RasterLineOut records applied
+    uint32_t PenSelections = 0;   // execute_penselect records applied
 
     // --- end-of-job report
-    int32_t EncX = 0, EncY = 0;          // encoder positions of the last position line
+    int32_t EncX = 0, EncY = 0;  // encoder positions of the last position line
 
     // Start-up: resolutions, machine parameters, rings, servo, speeds, position.
     void InitMachine();
@@ -65,8 +65,8 @@ public:
     // applied records (after the run).
     explain::JobExplain BuildExplanation() const;
 
-    void SchedStartThreads();            // threaded schedule: idle thread, then tick thread
-    void SchedStopThreads();             // SimDone = 1, wait for the tick thread
+    void SchedStartThreads();  // threaded schedule: idle thread, then tick thread
+    void SchedStopThreads();   // SimDone = 1, wait for the tick thread
 
     // The planner's waits (declared by the ring layer).
     void WaitServoIdle() override;
@@ -75,7 +75,7 @@ public:
     void SchedSendBusyLeave() override;
 
 private:
-    void ThrowIfServoFault();            // turns a servo-side fault into JobAbort
+    void ThrowIfServoFault();  // turns a servo-side fault into JobAbort
     void TickThreadBody();
     void IdleThreadBody();
 
@@ -92,7 +92,7 @@ private:
     Atom<int32_t> TickActive{};
     std::thread TickThread;
     std::thread IdleThread;
-    std::mutex IdleLock;                 // with IdleWake: wakes the idle thread at the end
+    std::mutex IdleLock;  // with IdleWake: wakes the idle thread at the end
     std::condition_variable IdleWake;
 };
 

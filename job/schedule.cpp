@@ -36,8 +36,7 @@ void Machine::SchedSendBusyLeave() {
 
 void Machine::ThrowIfServoFault() {
     switch (SvoFault.load()) {
-        case SVO_FAULT_NONE:
-            return;
+        case SVO_FAULT_NONE: return;
         case SVO_FAULT_JOB_TOO_LONG:
             JobFail("JobTooLong", "JobTooLong: the job reached %u ticks (%u ms); its time cannot be reported",
                     JobTickLimit, static_cast<uint32_t>((static_cast<uint64_t>(JobTickLimit) * 2u) / 5u));
@@ -47,8 +46,7 @@ void Machine::ThrowIfServoFault() {
                     "MoveStallError: record %u \"%s\" queued a %s move with velocity 0; it can never end",
                     VdbRecordNo[idx], VdbRecordText[idx], SpeedClassNames[VdbRecordClass[idx] & 7]);
         }
-        default:
-            JobFail("InternalError", "InternalError: unknown servo fault %d", SvoFault.load());
+        default: JobFail("InternalError", "InternalError: unknown servo fault %d", SvoFault.load());
     }
 }
 

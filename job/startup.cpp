@@ -63,8 +63,8 @@ void Machine::JobTimeTick() {
     int32_t sum = 0;
     census[0] = '\0';
     for (int i = 0; i < PROFILE_STATE_COUNT; ++i) {
-        used += std::snprintf(census + used, sizeof census - static_cast<size_t>(used), "%s:%6d ",
-                              ProfileStateNames[i], PlanCnt[i]);
+        used += std::snprintf(census + used, sizeof census - static_cast<size_t>(used), "%s:%6d ", ProfileStateNames[i],
+                              PlanCnt[i]);
         sum = add_wrap(sum, PlanCnt[i]);
     }
     Trace("PlanCnt:%d => %s\n\r", sum, census);

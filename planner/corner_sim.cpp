@@ -67,11 +67,11 @@ namespace {
 
 using corner_sim_detail::FloorSum;
 
-constexpr uint64_t kWrap = uint64_t{1} << 32;         // period of vel and pd
-constexpr unsigned kPdShift = 15;                     // vel >> 15: 9.23 velocity in 1/256 units per tick
+constexpr uint64_t kWrap = uint64_t{1} << 32;  // period of vel and pd
+constexpr unsigned kPdShift = 15;              // vel >> 15: 9.23 velocity in 1/256 units per tick
 constexpr uint64_t kPdRound = (uint64_t{1} << kPdShift) - 1;
-constexpr unsigned kVelUnitShift = 23;                // vel >> 23: whole servo units per tick
-constexpr uint64_t kWalkSteps = 16;                   // brackets this narrow are walked step by step
+constexpr unsigned kVelUnitShift = 23;  // vel >> 23: whole servo units per tick
+constexpr uint64_t kWalkSteps = 16;     // brackets this narrow are walked step by step
 
 // FloorSum for m = 2^shift: the first reduction by shifts, the rest by the general reduction.
 uint64_t FloorSumPow2(uint64_t n, unsigned shift, uint64_t a, uint64_t b) {
@@ -100,9 +100,9 @@ struct Ramp {
 
 // A step count with its exact distances.
 struct Reach {
-    uint64_t j;          // steps made (0: no such step)
-    uint64_t dist;       // dist_j
-    uint64_t distPrev;   // dist_{j-1}, when j >= 1
+    uint64_t j;         // steps made (0: no such step)
+    uint64_t dist;      // dist_j
+    uint64_t distPrev;  // dist_{j-1}, when j >= 1
 };
 
 // Steps the loop's own way from lo (dist_lo < Y) until dist reaches Y or hi steps are made.
@@ -127,7 +127,7 @@ Reach Walk(const Ramp& r, uint64_t lo, uint64_t distLo, uint64_t Y, uint64_t hi)
 // bisecting, so that two tests normally do. Requires V + (maxD - 1) K < 2^32 (no wrap), so that every
 // term stays below 2^49.
 uint64_t FirstStepReaching(uint64_t V, uint64_t K, uint64_t X, uint64_t slack, uint64_t maxD) {
-    if (K == 0) {   // linear: exact by division
+    if (K == 0) {  // linear: exact by division
         if (V <= slack) return maxD + 1;
         return std::min((X + (V - slack) - 1) / (V - slack), maxD + 1);
     }
@@ -139,7 +139,7 @@ uint64_t FirstStepReaching(uint64_t V, uint64_t K, uint64_t X, uint64_t slack, u
     const double est = b > 0 ? 2.0 * c / (b + root) : (root - b) / (2.0 * a);
     const uint64_t guess = est < 1.0 ? 1 : est >= static_cast<double>(maxD) ? maxD : static_cast<uint64_t>(est) + 1;
 
-    uint64_t lo, hi;   // the answer is in (lo, hi]: lo is 0 or fails, hi is maxD + 1 or reaches
+    uint64_t lo, hi;  // the answer is in (lo, hi]: lo is 0 or fails, hi is maxD + 1 or reaches
     if (reaches(guess)) {
         lo = hi = guess;
         for (uint64_t step = 1; lo > 0; step *= 2) {
@@ -198,9 +198,9 @@ Reach FirstReach(const Ramp& r, uint64_t lo, uint64_t distLo, uint64_t Y, uint64
         if (r.NoWrapBefore(hi)) {
             const uint64_t V = r.v0 + lo * r.K;
             const uint64_t X = (Y - distLo) << kPdShift;
-            const uint64_t dLow = FirstStepReaching(V, r.K, X, 0, width);   // dist_{lo+d} < Y for d < dLow
+            const uint64_t dLow = FirstStepReaching(V, r.K, X, 0, width);  // dist_{lo+d} < Y for d < dLow
             if (dLow > width) return kNone;
-            const uint64_t dHigh = FirstStepReaching(V, r.K, X, kPdRound, width);   // dist_{lo+dHigh} >= Y
+            const uint64_t dHigh = FirstStepReaching(V, r.K, X, kPdRound, width);  // dist_{lo+dHigh} >= Y
             if (dHigh <= width) hi = lo + dHigh;
             const uint64_t newLo = lo + dLow - 1;
             if (2 * (hi - newLo) <= width) {
@@ -224,7 +224,7 @@ Reach FirstReach(const Ramp& r, uint64_t lo, uint64_t distLo, uint64_t Y, uint64
 uint64_t FirstVelAtLeast(const Ramp& r, uint64_t T, uint64_t limit) {
     if (r.v0 >= T) return 0;
     if (r.K == 0) return limit;
-    const uint64_t first = (T - r.v0 + r.K - 1) / r.K;   // first reach of T by the unwrapped velocity
+    const uint64_t first = (T - r.v0 + r.K - 1) / r.K;  // first reach of T by the unwrapped velocity
     if (first >= limit) return limit;
     if (r.v0 + first * r.K < kWrap) return first;
     // The velocity wrapped instead, stepping over [T, 2^32). Visits among steps 0 .. n-1, using
@@ -232,7 +232,7 @@ uint64_t FirstVelAtLeast(const Ramp& r, uint64_t T, uint64_t limit) {
     auto visits = [&](uint64_t n) {
         return FloorSumPow2(n, 32, r.K, r.v0 + kWrap - T) - FloorSumPow2(n, 32, r.K, r.v0);
     };
-    uint64_t lo = first + 1, hi = limit;   // visits(lo) == 0
+    uint64_t lo = first + 1, hi = limit;  // visits(lo) == 0
     if (hi <= lo || visits(hi) == 0) return limit;
     while (hi - lo > 1) {
         const uint64_t mid = lo + (hi - lo) / 2;
@@ -269,13 +269,13 @@ CornerSim SimulateCornerClosed(uint32_t K, uint32_t Ld, uint32_t target, uint16_
     const uint32_t pd0 = (64u - static_cast<uint32_t>(creepVelocity)) << 8;
     const uint32_t v0 = static_cast<uint32_t>(creepVelocity) << kVelUnitShift;
     const CornerSim noStep{0, pd0 - ((v0 - K) >> kPdShift)};
-    const uint64_t Y = uint64_t{target} << 8;   // pd >> 8 >= target  <=>  pd >= Y
+    const uint64_t Y = uint64_t{target} << 8;  // pd >> 8 >= target  <=>  pd >= Y
     if (pd0 >= Y) return noStep;
 
     const Ramp r{pd0, v0, K};
     const uint64_t limit = uint64_t{H} + 1;
-    const uint64_t s = Ld >= (kWrap >> kVelUnitShift) ? limit
-                                                       : FirstVelAtLeast(r, uint64_t{Ld} << kVelUnitShift, limit);
+    const uint64_t s =
+        Ld >= (kWrap >> kVelUnitShift) ? limit : FirstVelAtLeast(r, uint64_t{Ld} << kVelUnitShift, limit);
     if (s == 0) return noStep;
 
     // pd reaches Y at the first j <= s with dist_j in [base + Y, base + 2^32), base = 0, 2^32, 2^33:

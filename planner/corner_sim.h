@@ -22,8 +22,8 @@
 namespace corvanta {
 
 struct CornerSim {
-    uint32_t n;    // acceleration steps made before the stop, less one (0 when none was made)
-    uint32_t pd;   // pd before the last step made, 1/256 servo units (pd0 - ((vel0 - K) >> 15) when none)
+    uint32_t n;   // acceleration steps made before the stop, less one (0 when none was made)
+    uint32_t pd;  // pd before the last step made, 1/256 servo units (pd0 - ((vel0 - K) >> 15) when none)
 };
 
 // The simulation exactly as the corner pass states it, one acceleration step per iteration

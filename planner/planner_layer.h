@@ -17,20 +17,20 @@ struct PlannerLayer : ServoLayer {
     using ServoLayer::ServoLayer;
 
     // --- the vector being planned (srvo_on_ve)
-    const VelAccelRec* pVelAccelPointer = nullptr;   // speed record of the last vector
-    int32_t pbdAxiaVel = 0;       // slew velocity of the current vector, acceleration steps; 0: constant LowSpeed
-    int32_t pbdAccel = 0;         // acceleration of the current vector, Q14 servo units/tick^2
-    int32_t diag_vel = 0;         // diagonal velocity of the current vector, acceleration steps
-    uint32_t pbdSps = 0;          // speed above creep of the current vector, plotbed units/s
-    int32_t LowSpeed = 0;         // constant 9.23-scale speed used when pbdAxiaVel is 0
-    int32_t lowspeedflag = 0;     // carried for the planner dump (0)
-    int32_t CI_Flag = 0;          // carried for the planner dump (0)
-    uint8_t PlannerDumpFlags = 0; // bit 0: planner dump, bit 1: dump of the last corner-raised block
-    bool PuBandTrace = false;     // pen-up band trace switch (clear; nothing sets it)
-    int32_t VectCnt = 0;          // vectors planned so far (never reset)
+    const VelAccelRec* pVelAccelPointer = nullptr;  // speed record of the last vector
+    int32_t pbdAxiaVel = 0;        // slew velocity of the current vector, acceleration steps; 0: constant LowSpeed
+    int32_t pbdAccel = 0;          // acceleration of the current vector, Q14 servo units/tick^2
+    int32_t diag_vel = 0;          // diagonal velocity of the current vector, acceleration steps
+    uint32_t pbdSps = 0;           // speed above creep of the current vector, plotbed units/s
+    int32_t LowSpeed = 0;          // constant 9.23-scale speed used when pbdAxiaVel is 0
+    int32_t lowspeedflag = 0;      // carried for the planner dump (0)
+    int32_t CI_Flag = 0;           // carried for the planner dump (0)
+    uint8_t PlannerDumpFlags = 0;  // bit 0: planner dump, bit 1: dump of the last corner-raised block
+    bool PuBandTrace = false;      // pen-up band trace switch (clear; nothing sets it)
+    int32_t VectCnt = 0;           // vectors planned so far (never reset)
 
     // --- pen (pen.cpp)
-    int32_t PenIsUp = 0;          // the planner's pen state: 1 up, 0 down
+    int32_t PenIsUp = 0;  // the planner's pen state: 1 up, 0 down
 
     // vector.cpp
     void srvo_on_ve(int32_t dx, int32_t dy);

@@ -14,8 +14,10 @@ constexpr std::array<int32_t, N> StepTable(int32_t base, const std::array<int, 8
 }
 }  // namespace
 
-constexpr std::array<int32_t, RASTER_STEP_TABLE_304> RasterStep304 = StepTable<RASTER_STEP_TABLE_304>(10, {37, 75, 113, 151, 189, 227, 265, 303}, 8);
-constexpr std::array<int32_t, RASTER_STEP_TABLE_609> RasterStep609 = StepTable<RASTER_STEP_TABLE_609>(5, {202, 405, 608, 0, 0, 0, 0, 0}, 3);
+constexpr std::array<int32_t, RASTER_STEP_TABLE_304> RasterStep304 =
+    StepTable<RASTER_STEP_TABLE_304>(10, {37, 75, 113, 151, 189, 227, 265, 303}, 8);
+constexpr std::array<int32_t, RASTER_STEP_TABLE_609> RasterStep609 =
+    StepTable<RASTER_STEP_TABLE_609>(5, {202, 405, 608, 0, 0, 0, 0, 0}, 3);
 void RasterLayer::HandleRasterMargin() {
     const MachParamRec& m = CurrentRomParam.MachParam;
     const CurrentFileRec& cf = *ptCurrentFile;

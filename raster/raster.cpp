@@ -17,8 +17,8 @@ void RasterLayer::HandleStartRasterGraphics() {
                 CurRecordNo, CurRecordText, dpi, unit);
     if (DbgOn(RasterProc) || DbgOn(TempOff)) {
         Trace("\n\r");
-        Trace("HandleStartRasterGraphics(Enter) To(%d,%d) PCL(%05d,%05d) tick:%d\n\r", cf.ImageOffsetX,
-              cf.ImageOffsetY, PclPosX, PclPosY, static_cast<int32_t>(t0));
+        Trace("HandleStartRasterGraphics(Enter) To(%d,%d) PCL(%05d,%05d) tick:%d\n\r", cf.ImageOffsetX, cf.ImageOffsetY,
+              PclPosX, PclPosY, static_cast<int32_t>(t0));
     }
     const MachParamRec& m = CurrentRomParam.MachParam;
     End_Delay_1 = static_cast<uint16_t>(m.EndDelay4);

@@ -19,22 +19,22 @@ struct RingLayer : SetupLayer {
 
     VdbData VdbOnline[VDB_RING_SIZE] = {};
     VdbData VdbOffline[VDB_RING_SIZE] = {};
-    VdbData* freeptr = nullptr;             // next online block the planner takes (planner only)
-    VdbData* offline_freeptr = nullptr;     // first block of the offline ring
-    Atom<VdbData*> SVO_VectPtr{};           // block the servo executes; null when idle
-    VdbData* stopptr = nullptr;             // stop-and-resume state; stays null
-    VdbData* autoptr = nullptr;             // resume block; stays null
-    int32_t pipeflag = 0;                   // 1: a block handed over while idle starts the servo
+    VdbData* freeptr = nullptr;          // next online block the planner takes (planner only)
+    VdbData* offline_freeptr = nullptr;  // first block of the offline ring
+    Atom<VdbData*> SVO_VectPtr{};        // block the servo executes; null when idle
+    VdbData* stopptr = nullptr;          // stop-and-resume state; stays null
+    VdbData* autoptr = nullptr;          // resume block; stays null
+    int32_t pipeflag = 0;                // 1: a block handed over while idle starts the servo
     int32_t save_real_pen_pos_is_down = 0;
     uint8_t null_vector = 0;
-    int32_t pbdVelType = 0;                 // current speed class 0..7
-    Atom<int32_t> m_npbdrvCnt{};            // 1 ms waits of the current GetFreeVdb call
-    Atom<int32_t> VdbSendBusy{};            // 1 while a block is handed over: no tick runs
+    int32_t pbdVelType = 0;       // current speed class 0..7
+    Atom<int32_t> m_npbdrvCnt{};  // 1 ms waits of the current GetFreeVdb call
+    Atom<int32_t> VdbSendBusy{};  // 1 while a block is handed over: no tick runs
 
     // Where each online block came from, for failure messages: the command-file
     // record that queued it and the speed class of its vector.  Planner only.
-    uint32_t CurRecordNo = 0;                        // 1-based number of the record being applied
-    char CurRecordText[RECORD_TEXT_LEN] = {};        // its keyword and values
+    uint32_t CurRecordNo = 0;                  // 1-based number of the record being applied
+    char CurRecordText[RECORD_TEXT_LEN] = {};  // its keyword and values
     uint32_t VdbRecordNo[VDB_RING_SIZE] = {};
     char VdbRecordText[VDB_RING_SIZE][RECORD_TEXT_LEN] = {};
     int32_t VdbRecordClass[VDB_RING_SIZE] = {};

@@ -4,9 +4,9 @@
 
 namespace corvanta {
 
-const char* const VdbKindTraceNames[VDB_KIND_COUNT] = {"Free",     "S-PenUp", "S-PenDn", "Vector",  "PenUpcal",
-                                           "L-PenUp",  "L-PenDn", "StepMove", "FindIdx", "ChkTuret",
-                                           "SoftLand", "Null-10", "Null-11", "PlanMove"};
+const char* const VdbKindTraceNames[VDB_KIND_COUNT] = {"Free",     "S-PenUp", "S-PenDn",  "Vector",  "PenUpcal",
+                                                       "L-PenUp",  "L-PenDn", "StepMove", "FindIdx", "ChkTuret",
+                                                       "SoftLand", "Null-10", "Null-11",  "PlanMove"};
 static void LinkRing(VdbData* ring, uint8_t firstIdx) {
     std::memset(static_cast<void*>(ring), 0, sizeof(VdbData) * VDB_RING_SIZE);
     for (int i = 0; i < VDB_RING_SIZE; ++i) {

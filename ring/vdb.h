@@ -25,13 +25,24 @@ namespace corvanta {
 
 // Block kinds: the low five bits of cmd.
 enum VdbKind : uint8_t {
-    NULL_CMD = 0, SHORT_PEN_UP = 1, SHORT_PEN_DOWN = 2, VECTOR = 3, PEN_UP_CAL = 4,
-    LONG_PEN_UP = 5, LONG_PEN_DOWN = 6, STEPPER_MOVE = 7, FIND_INDEX = 8, CHECK_TURRET = 9,
-    SOFTLANDING_PEN_DOWN = 10, TPH_UP_VECTOR = 11, TPH_DN_VECTOR = 12, PLAN_MOVE = 13,
+    NULL_CMD = 0,
+    SHORT_PEN_UP = 1,
+    SHORT_PEN_DOWN = 2,
+    VECTOR = 3,
+    PEN_UP_CAL = 4,
+    LONG_PEN_UP = 5,
+    LONG_PEN_DOWN = 6,
+    STEPPER_MOVE = 7,
+    FIND_INDEX = 8,
+    CHECK_TURRET = 9,
+    SOFTLANDING_PEN_DOWN = 10,
+    TPH_UP_VECTOR = 11,
+    TPH_DN_VECTOR = 12,
+    PLAN_MOVE = 13,
 };
 constexpr int VDB_KIND_COUNT = 14;
-constexpr uint8_t VDB_KIND_MASK = 0x1F;   // the kind bits of cmd
-extern const char* const VdbKindTraceNames[VDB_KIND_COUNT];   // "Free", "S-PenUp", ...
+constexpr uint8_t VDB_KIND_MASK = 0x1F;                      // the kind bits of cmd
+extern const char* const VdbKindTraceNames[VDB_KIND_COUNT];  // "Free", "S-PenUp", ...
 
 // Vector data of a VECTOR block.  Distances in servo units, velocities in
 // servo units per tick.
@@ -68,7 +79,7 @@ struct VectData {
     // Console notes of the servo side already printed for this block (the
     // remaining-distance and starved-planner diagnostics print once per block).
     // Cleared by the planner when it fills the block; servo side otherwise.
-    Atom<uint8_t> notesPrinted;     // NOTE_DISTH_LARGE | NOTE_STARVED
+    Atom<uint8_t> notesPrinted;  // NOTE_DISTH_LARGE | NOTE_STARVED
 };
 
 // The run-time fields of a VectData that the servo's tick steps use, as plain
@@ -78,11 +89,25 @@ struct VectData {
 // block's address plus fixed offsets.
 struct SoleVect {
     explicit SoleVect(VectData& v)
-        : majrdisth(v.majrdisth.raw), majrfract(v.majrfract.raw), minrdisth(v.minrdisth.raw),
-          minrfract(v.minrfract.raw), acclcount(v.acclcount.raw), currvel(v.currvel.raw), minrdvel(v.minrdvel.raw),
-          minrvel(v.minrvel.raw), majrdvel(v.majrdvel.raw), majrvel(v.majrvel.raw), creep(v.creep.raw),
-          cnrvel(v.cnrvel.raw), psuedodist(v.psuedodist.raw), ddr(v.ddr.raw), high_ddr(v.high_ddr.raw),
-          end_delay(v.end_delay.raw), acc_index(v.acc_index.raw), notesPrinted(v.notesPrinted.raw), shared(v) {}
+        : majrdisth(v.majrdisth.raw),
+          majrfract(v.majrfract.raw),
+          minrdisth(v.minrdisth.raw),
+          minrfract(v.minrfract.raw),
+          acclcount(v.acclcount.raw),
+          currvel(v.currvel.raw),
+          minrdvel(v.minrdvel.raw),
+          minrvel(v.minrvel.raw),
+          majrdvel(v.majrdvel.raw),
+          majrvel(v.majrvel.raw),
+          creep(v.creep.raw),
+          cnrvel(v.cnrvel.raw),
+          psuedodist(v.psuedodist.raw),
+          ddr(v.ddr.raw),
+          high_ddr(v.high_ddr.raw),
+          end_delay(v.end_delay.raw),
+          acc_index(v.acc_index.raw),
+          notesPrinted(v.notesPrinted.raw),
+          shared(v) {}
     int32_t& majrdisth;
     uint32_t& majrfract;
     int32_t& minrdisth;
@@ -101,7 +126,7 @@ struct SoleVect {
     uint16_t& end_delay;
     int32_t& acc_index;
     uint8_t& notesPrinted;
-    VectData& shared;   // the block's data itself, for the rare steps written once, on shared words
+    VectData& shared;  // the block's data itself, for the rare steps written once, on shared words
 };
 // The tick steps' view of a block's vect under an access policy.
 inline VectData& VectView(SharedAccess, VectData& v) { return v; }
@@ -111,16 +136,16 @@ inline VectData& SharedVect(VectData& v) { return v; }
 inline VectData& SharedVect(const SoleVect& v) { return v.shared; }
 
 // VectData::notesPrinted bits.
-constexpr uint8_t NOTE_DISTH_LARGE = 1;   // "disth > 0x1000000" printed
-constexpr uint8_t NOTE_STARVED = 2;       // the starved-planner note printed
+constexpr uint8_t NOTE_DISTH_LARGE = 1;  // "disth > 0x1000000" printed
+constexpr uint8_t NOTE_STARVED = 2;      // the starved-planner note printed
 
 struct VdbData {
-    VdbData* next;              // next block of the ring (fixed at reset)
-    VdbData* prev;              // previous block of the ring (fixed at reset)
-    Atom<uint8_t> cmd;          // kind in the low five bits; 0 = free.  Planner sets, servo clears.
-    uint8_t octant;             // bit0: Y major, bit1: dx < 0, bit2: dy < 0
-    uint8_t blockIdx;           // 0..19 online, 20..39 offline
-    uint8_t kind;               // copy of cmd's kind made at hand-over; 0 when taken
+    VdbData* next;      // next block of the ring (fixed at reset)
+    VdbData* prev;      // previous block of the ring (fixed at reset)
+    Atom<uint8_t> cmd;  // kind in the low five bits; 0 = free.  Planner sets, servo clears.
+    uint8_t octant;     // bit0: Y major, bit1: dx < 0, bit2: dy < 0
+    uint8_t blockIdx;   // 0..19 online, 20..39 offline
+    uint8_t kind;       // copy of cmd's kind made at hand-over; 0 when taken
     VectData vect;
 };
 
@@ -134,6 +159,6 @@ constexpr int32_t ACC_INDEX_DOUBLED = 21;
 inline uint8_t VdbCmdKind(const VdbData* b) { return static_cast<uint8_t>(b->cmd.load() & VDB_KIND_MASK); }
 inline bool VdbIsVector(const VdbData* b) { return VdbCmdKind(b) == VECTOR; }
 
-constexpr int RECORD_TEXT_LEN = 96;   // a command-file record as failure messages quote it
+constexpr int RECORD_TEXT_LEN = 96;  // a command-file record as failure messages quote it
 
 }  // namespace corvanta

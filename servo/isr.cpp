@@ -83,9 +83,7 @@ void ServoLayer::TraceTick(uint32_t tick) {
 template <class A>
 void ServoLayer::HoldStep(VdbData& b) {
     switch (VdbCmdKind(&b)) {
-        case NULL_CMD:
-            SVO_VectPtr = nullptr;
-            break;
+        case NULL_CMD: SVO_VectPtr = nullptr; break;
         case SHORT_PEN_UP:
         case SHORT_PEN_DOWN: {
             VdbData* nxt = b.next;
@@ -101,8 +99,7 @@ void ServoLayer::HoldStep(VdbData& b) {
             AccStep<A>(b);
             ProfileState = PS_HOLD;
             break;
-        default:
-            break;
+        default: break;
     }
 }
 

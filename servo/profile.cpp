@@ -12,10 +12,12 @@
 namespace corvanta {
 namespace {
 
-constexpr uint32_t RATE_DOUBLING_LIMIT = 377880; // 0x5C418: majrdvel (9.23) below this may be doubled
+constexpr uint32_t RATE_DOUBLING_LIMIT = 377880;  // 0x5C418: majrdvel (9.23) below this may be doubled
 
 template <class V>
-uint64_t LoadD(const V& v) { return join_48_16(v.high_ddr, v.ddr); }
+uint64_t LoadD(const V& v) {
+    return join_48_16(v.high_ddr, v.ddr);
+}
 template <class V>
 void StoreD(V& v, uint64_t d) {
     v.high_ddr = high_48_16(d);
@@ -26,8 +28,8 @@ int32_t DccDist(uint64_t d) { return static_cast<int32_t>(whole_48_16(d)); }
 uint32_t U(int32_t x) { return static_cast<uint32_t>(x); }
 
 struct Move {
-    int32_t major, minor;   // whole servo units moved this tick
-    int32_t majrLeft;       // majrdisth after the move
+    int32_t major, minor;  // whole servo units moved this tick
+    int32_t majrLeft;      // majrdisth after the move
 };
 
 // The common move of a tick at major velocity vel and minor velocity minrvel
@@ -146,7 +148,8 @@ int32_t ServoLayer::MajrDistH(V& v, int32_t& majr, uint32_t majrvel, int32_t dcc
 void ServoLayer::DisthTooLarge(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist) {
     v.notesPrinted = static_cast<uint8_t>(v.notesPrinted | NOTE_DISTH_LARGE);
     Con("disth > 0x1000000\n");
-    Con("SVO_GetMajrDistH(%d) SVO_Vect().psuedodist(%d)\n", v.majrdisth.load(), static_cast<int32_t>(v.psuedodist.load()));
+    Con("SVO_GetMajrDistH(%d) SVO_Vect().psuedodist(%d)\n", v.majrdisth.load(),
+        static_cast<int32_t>(v.psuedodist.load()));
     Con("disth(%d)= (SVO_Vect().majrvel(%d), FPF_Vel_ShiftI(%d)\n", disth, majrvel, FPF_Vel_ShiftI);
     Con("dccDist(%d)\n", dccDist);
 }
@@ -154,7 +157,8 @@ void ServoLayer::DisthTooLarge(VectData& v, int32_t disth, int32_t majrvel, int3
 // A remaining distance below 0 is repaired to one unit short of D.
 int32_t ServoLayer::DisthNegative(VectData& v, int32_t disth, int32_t majrvel, int32_t dccDist) {
     Con("disth < 0\n");
-    Con("SVO_GetMajrDistH(%d) SVO_Vect().psuedodist(%d)\n", v.majrdisth.load(), static_cast<int32_t>(v.psuedodist.load()));
+    Con("SVO_GetMajrDistH(%d) SVO_Vect().psuedodist(%d)\n", v.majrdisth.load(),
+        static_cast<int32_t>(v.psuedodist.load()));
     Con("disth(%d)= (SVO_Vect().majrvel(%d), FPF_Vel_ShiftI(%d)\n", disth, majrvel, FPF_Vel_ShiftI);
     Con("disth(%d), dccDist(%d)dccDist(%d)\n", disth, dccDist, dccDist);
     v.majrdisth = sub_wrap(dccDist, 1);

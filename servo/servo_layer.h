@@ -44,54 +44,54 @@ struct ServoLayer : RingLayer {
     using RingLayer::RingLayer;
 
     // --- the interrupt (written by the servo side)
-    int16_t IsrState = ISRIDLE;          // ISR state; every store goes through SVO_SetIsrState
-    uint8_t ProfileState = PS_IDLE;      // velocity-profile state; indexes PlanCnt
-    Atom<uint32_t> IsrTick{};            // ticks so far, incremented before each ISR step
-    int32_t EndDelayCount = 0;           // remaining end-of-vector delay ticks
-    Atom<int32_t> SvoFault{};            // set once by the servo side; no step runs after it
-    uint8_t SvoFaultBlock = 0;           // blockIdx of the block that stalled (written before SvoFault)
-    int32_t SvoPosX = 0, SvoPosY = 0;    // commanded servo position, servo units
+    int16_t IsrState = ISRIDLE;        // ISR state; every store goes through SVO_SetIsrState
+    uint8_t ProfileState = PS_IDLE;    // velocity-profile state; indexes PlanCnt
+    Atom<uint32_t> IsrTick{};          // ticks so far, incremented before each ISR step
+    int32_t EndDelayCount = 0;         // remaining end-of-vector delay ticks
+    Atom<int32_t> SvoFault{};          // set once by the servo side; no step runs after it
+    uint8_t SvoFaultBlock = 0;         // blockIdx of the block that stalled (written before SvoFault)
+    int32_t SvoPosX = 0, SvoPosY = 0;  // commanded servo position, servo units
 
     // --- job-time marks and census (the servo side; armed by the planner)
-    Atom<int32_t> JobTimePhase{};        // 0 not armed, 1 armed, 2 counting
-    int32_t JobStartTick = 0;            // IsrTick when counting began (0 until then)
-    int32_t JobEndTick = 0;              // IsrTick at the last return to hold while counting
-    int32_t PlanCnt[PROFILE_STATE_COUNT] = {};   // ticks per ProfileState, counted while armed or counting
-    uint32_t JobTickLimit = JOB_TICK_LIMIT;      // job length (ticks) at which the job is stopped
-    std::FILE* TickTraceFile = nullptr;  // CSV of every executed ISR step, or null
+    Atom<int32_t> JobTimePhase{};               // 0 not armed, 1 armed, 2 counting
+    int32_t JobStartTick = 0;                   // IsrTick when counting began (0 until then)
+    int32_t JobEndTick = 0;                     // IsrTick at the last return to hold while counting
+    int32_t PlanCnt[PROFILE_STATE_COUNT] = {};  // ticks per ProfileState, counted while armed or counting
+    uint32_t JobTickLimit = JOB_TICK_LIMIT;     // job length (ticks) at which the job is stopped
+    std::FILE* TickTraceFile = nullptr;         // CSV of every executed ISR step, or null
 
     // --- the explanation of the job time (servo side; only while Explaining)
     // Ticks of the counting phase are booked to an activity, a pen and a
     // record as they run, and become part of the job time when the end mark
     // moves past them; ticks after the last return to hold are not job time.
     bool Explaining = false;
-    uint64_t PendingTicks[explain::kActivities] = {};   // booked since the last end mark
+    uint64_t PendingTicks[explain::kActivities] = {};  // booked since the last end mark
     uint64_t PendingPen[explain::kPens] = {};
-    explain::Breakdown Booked{};                         // ticks up to the end mark
-    std::vector<explain::TimeSpan> BookedSpans;          // job-time ticks from the start mark
-    std::vector<explain::Segment> BookedSegments;        // executed vector blocks
+    explain::Breakdown Booked{};                   // ticks up to the end mark
+    std::vector<explain::TimeSpan> BookedSpans;    // job-time ticks from the start mark
+    std::vector<explain::Segment> BookedSegments;  // executed vector blocks
     // Runs of ticks spent on one record's blocks, in execution order.
     struct RecordRun {
         uint32_t record;
-        uint32_t firstTick, lastTick;                    // IsrTick values
+        uint32_t firstTick, lastTick;  // IsrTick values
     };
     std::vector<RecordRun> BookedRecords;
-    int32_t SegStartX = 0, SegStartY = 0;                // servo position where the next segment starts
-    uint32_t BlockPeakVel = 0;                           // highest major velocity of the executing block, 9.23
-    uint32_t LastBookedRecord = 0;                       // record of the last block run (end delays follow it)
+    int32_t SegStartX = 0, SegStartY = 0;  // servo position where the next segment starts
+    uint32_t BlockPeakVel = 0;             // highest major velocity of the executing block, 9.23
+    uint32_t LastBookedRecord = 0;         // record of the last block run (end delays follow it)
     // What the last booking was made for, so that the next ticks of the same
     // block in the same state cost a few additions.
     struct BookingKey {
         const VdbData* block = nullptr;
-        int16_t state = -1;                              // IsrState
-        uint8_t kind = 0;                                // the block's kind
-        uint8_t activity = 0, pen = 0;                   // what was booked
-        uint32_t nextTick = 0;                           // IsrTick right after the booked ticks
+        int16_t state = -1;             // IsrState
+        uint8_t kind = 0;               // the block's kind
+        uint8_t activity = 0, pen = 0;  // what was booked
+        uint32_t nextTick = 0;          // IsrTick right after the booked ticks
     };
     BookingKey LastBooking;
 
     // --- skip-ahead (the deterministic schedule only; see servo/skip.cpp)
-    bool SkipAheadEnabled = true;        // runs of plain slew, creep and delay ticks are applied in closed form
+    bool SkipAheadEnabled = true;  // runs of plain slew, creep and delay ticks are applied in closed form
     // Host-side statistics, not part of any result the machine reports: ticks
     // run one by one through TickPass, and ticks applied by skip-ahead.
     uint64_t TicksRun = 0;
@@ -118,7 +118,7 @@ struct ServoLayer : RingLayer {
     void SVO_SetIsrState(int16_t newState);
     void SVO_IsrStep();
     void SVO_RaiseFault(int32_t code);
-    void JobTimeArm();                   // JobTimePhase = 1, PlanCnt cleared
+    void JobTimeArm();  // JobTimePhase = 1, PlanCnt cleared
 
     // profile.cpp: the steps of the current block
     void SVO_AccStep();
@@ -142,7 +142,7 @@ struct ServoLayer : RingLayer {
     // What the explanation needs of a block, read before the block is freed.
     struct FinishedBlock {
         explain::Activity activity = explain::Activity::Other;
-        uint16_t slope = 0;       // minor / major, 0.16
+        uint16_t slope = 0;  // minor / major, 0.16
         uint32_t record = 0;
     };
     FinishedBlock FinishedOf(const VdbData* b) const;

@@ -54,11 +54,13 @@ constexpr uint32_t FractionAfter(uint64_t k, uint32_t vel, uint32_t fract) {
 constexpr uint64_t TicksCarryingAtMost(uint32_t vel, uint32_t fract, int64_t units) {
     if (units < 0) return 0;
     if (vel == 0) return SKIP_RUN_MAX;
-    const uint64_t below = (static_cast<uint64_t>(units) + 1) << FPF_Vel_ShiftI;   // < 2^57
+    const uint64_t below = (static_cast<uint64_t>(units) + 1) << FPF_Vel_ShiftI;  // < 2^57
     return std::min(SKIP_RUN_MAX, (below - 1 - fract) / vel);
 }
 // A velocity and fraction pair that the closed form covers: the sum never wraps.
-constexpr bool NoCarryWrap(uint32_t vel, uint32_t fract) { return vel <= VEL_NO_WRAP_MAX && fract <= FPF_Vel_FractMask; }
+constexpr bool NoCarryWrap(uint32_t vel, uint32_t fract) {
+    return vel <= VEL_NO_WRAP_MAX && fract <= FPF_Vel_FractMask;
+}
 
 }  // namespace
 
@@ -76,7 +78,7 @@ uint64_t ServoLayer::SkipAhead() {
     } else if (IsrState == ISRDELAY) {
         n = std::min(DelayRunLength(), GuardRunLength());
         if (n != 0) {
-            EndDelayCount -= static_cast<int32_t>(n);   // n <= EndDelayCount
+            EndDelayCount -= static_cast<int32_t>(n);  // n <= EndDelayCount
             BookRun(*b, n, PS_DELAY);
         }
     }
@@ -101,9 +103,9 @@ uint64_t ServoLayer::DelayRunLength() const {
 // carried after k ticks; the minor axis likewise with G(k).
 uint64_t ServoLayer::SlewRunLength(const VdbData& b) const {
     const VectData& v = b.vect;
-    const uint32_t vel = static_cast<uint32_t>(v.majrvel.load());     // 9.23
-    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;  // 23 bits
-    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load()); // 9.23
+    const uint32_t vel = static_cast<uint32_t>(v.majrvel.load());      // 9.23
+    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;   // 23 bits
+    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load());  // 9.23
     // A stall, a wrapping sum, or an unreduced fraction: tick by tick.
     if (vel == 0 || !NoCarryWrap(vel, majrfract) || !NoCarryWrap(minrvel, minrfract)) return 0;
     const uint8_t notes = v.notesPrinted;
@@ -140,12 +142,12 @@ uint64_t ServoLayer::SlewRunLength(const VdbData& b) const {
 // 1 compared unsigned.
 uint64_t ServoLayer::CreepRunLength(const VdbData& b) const {
     const VectData& v = b.vect;
-    const uint32_t vel = CreepVelocity(v);                            // 9.23
-    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;  // 23 bits
-    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load()); // 9.23
+    const uint32_t vel = CreepVelocity(v);                             // 9.23
+    const uint32_t majrfract = v.majrfract, minrfract = v.minrfract;   // 23 bits
+    const uint32_t minrvel = static_cast<uint32_t>(v.minrvel.load());  // 9.23
     if (vel == 0 || !NoCarryWrap(vel, majrfract) || !NoCarryWrap(minrvel, minrfract)) return 0;
     const int32_t majr0 = v.majrdisth;
-    const int64_t creepEnd = IsrCreepVel.load();   // whole servo units
+    const int64_t creepEnd = IsrCreepVel.load();  // whole servo units
     if (majr0 < creepEnd) return 0;
     // Ticks 1..n start with F(k-1) <= majr0 - creepEnd; majrdisth stays a 32-bit value.
     uint64_t n = 1 + TicksCarryingAtMost(vel, majrfract, int64_t{majr0} - creepEnd);

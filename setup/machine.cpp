@@ -6,6 +6,7 @@ namespace corvanta {
 const ModelVariant ModelXR7 = {"XR7", 30};
 const ModelVariant ModelK730 = {"K730", 60};
 
+// clang-format off
 static ServoGainRec Gains(int16_t xg, int16_t yg, int16_t xr, int16_t yr, int16_t xi, int16_t yi,
                           int16_t k3x, int16_t k3y, int32_t xl, int32_t yl) {
     ServoGainRec g{};
@@ -14,6 +15,7 @@ static ServoGainRec Gains(int16_t xg, int16_t yg, int16_t xr, int16_t yr, int16_
     g.XILimit = xl; g.YILimit = yl;
     return g;
 }
+// clang-format on
 
 void SetupLayer::FillMachParam() {
     MachParamRec& m = CurrentRomParam.MachParam;
@@ -23,8 +25,10 @@ void SetupLayer::FillMachParam() {
     m.TableSize = {PbdPerMmX * 640, PbdPerMmY * 460};
     m.InitDistance = {PbdPerMmX * 2, PbdPerMmY * 466};
     m.DefInitDistance = {PbdPerMmX * 2, PbdPerMmY * 466};
+    // clang-format off
     m.EndDelay1 = 24; m.EndDelay2 = 100; m.EndDelay3 = 3;
     m.EndDelay4 = 5; m.EndDelay5 = 0; m.EndDelay6 = 0;
+    // clang-format on
     m.ServoAux = Gains(120, 150, 3700, 3300, 5, 5, 250, 10, 4800, 6400);
     m.ServoVector = Gains(100, 140, 4000, 4100, 4, 5, 120, 160, 2400, 3200);
 }

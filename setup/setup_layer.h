@@ -32,40 +32,40 @@ struct SetupLayer : BaseLayer {
     MsPlotbedRec MsPlotbed{};
     MsDirectiveRec* const pMsDirective = &MsDirective;
     MsPlotbedRec* const pMsPlotbed = &MsPlotbed;
-    PosLimit hard_min{}, hard_max{};          // position limits, plotbed units; 0, never changed
-    int16_t VectorAccelLevels[4] = {};        // thousandths of 1 g per level 1..3
-    int16_t HwScaleFactorX = 0, HwScaleFactorY = 0;   // Q12 (10923, 5461)
-    int32_t EncOffsetX = 0, EncOffsetY = 0;           // encoder counts at servo position 0
-    int32_t RasterMarginEngrave = 0, RasterMarginNormal = 0;   // plotbed units (1440, 600)
-    int32_t UsePseudoDist = 0;                        // 1 for the whole run
-    const ModelVariant CorvantaModel;                 // the status file's tag and the third acceleration level
+    PosLimit hard_min{}, hard_max{};                          // position limits, plotbed units; 0, never changed
+    int16_t VectorAccelLevels[4] = {};                        // thousandths of 1 g per level 1..3
+    int16_t HwScaleFactorX = 0, HwScaleFactorY = 0;           // Q12 (10923, 5461)
+    int32_t EncOffsetX = 0, EncOffsetY = 0;                   // encoder counts at servo position 0
+    int32_t RasterMarginEngrave = 0, RasterMarginNormal = 0;  // plotbed units (1440, 600)
+    int32_t UsePseudoDist = 0;                                // 1 for the whole run
+    const ModelVariant CorvantaModel;                         // the status file's tag and the third acceleration level
 
     // --- resolutions and conversion factors (varreso_Initial)
-    ResoSet ResoRequested{};          // filled with the working resolution; not read
-    ResoSet ResoBase{};               // base mechanics: 2032 plotbed, 8128 servo units per inch
-    ResoSet ResoCurrent{};            // working resolution: 3048 plotbed, 12192 servo units per inch
-    int32_t ResoPerMm[15] = {};       // each ResoCurrent entry x 10 / 254, truncating
-    int32_t SvoPerMmX = 0;            // servo units per mm (480)
-    int32_t PbdPerMmX = 0, PbdPerMmY = 0;                      // plotbed units per mm (120)
-    int32_t VARRESO_PbdToSvoX = 0, VARRESO_PbdToSvoY = 0;      // servo units per plotbed unit (4)
+    ResoSet ResoRequested{};               // filled with the working resolution; not read
+    ResoSet ResoBase{};                    // base mechanics: 2032 plotbed, 8128 servo units per inch
+    ResoSet ResoCurrent{};                 // working resolution: 3048 plotbed, 12192 servo units per inch
+    int32_t ResoPerMm[15] = {};            // each ResoCurrent entry x 10 / 254, truncating
+    int32_t SvoPerMmX = 0;                 // servo units per mm (480)
+    int32_t PbdPerMmX = 0, PbdPerMmY = 0;  // plotbed units per mm (120)
+    int32_t VARRESO_PbdToSvoX = 0, VARRESO_PbdToSvoY = 0;  // servo units per plotbed unit (4)
     int32_t VARRESO_PbdToSvoZ = 0;
-    int32_t HpglToPbdX = 0, HpglToPbdY = 0, HpglToPbdZ = 0;    // plotbed units per HPGL unit (3)
-    int32_t EncToSvoX = 0, EncToSvoY = 0, EncToSvoZ = 0;       // Q12 servo units per encoder count (16385, 8192)
-    int32_t EncScaleX = 0, EncScaleY = 0, EncScaleZ = 0;       // Q16 encoder counts per servo unit (16383, 32768)
-    int32_t OneG = 0;                 // 1 g (386.4 in/s^2) in Q14 servo units per tick^2 (12350)
-    float ServoTickPeriod = 0.0f;     // seconds per tick, the float nearest to 0.0004
-    int32_t RasterMoveSpeed = 0;      // 40 in/s in plotbed units per second (121920)
+    int32_t HpglToPbdX = 0, HpglToPbdY = 0, HpglToPbdZ = 0;  // plotbed units per HPGL unit (3)
+    int32_t EncToSvoX = 0, EncToSvoY = 0, EncToSvoZ = 0;     // Q12 servo units per encoder count (16385, 8192)
+    int32_t EncScaleX = 0, EncScaleY = 0, EncScaleZ = 0;     // Q16 encoder counts per servo unit (16383, 32768)
+    int32_t OneG = 0;                                        // 1 g (386.4 in/s^2) in Q14 servo units per tick^2 (12350)
+    float ServoTickPeriod = 0.0f;                            // seconds per tick, the float nearest to 0.0004
+    int32_t RasterMoveSpeed = 0;                             // 40 in/s in plotbed units per second (121920)
 
     // --- speed records and creep settings (setup_plotbed_speeds, SetVectorMode)
     VelAccelRec VelAccelPool[SPEED_CLASS_COUNT] = {};
-    int32_t CREEP_VELOCITY = 0;       // creep velocity selector: 1 vector mode, 4 raster mode
-    int32_t CREEP_SPEED = 0;          // plotbed units/s at or below which a record is low-speed (625 / 2500)
-    uint16_t End_Delay_1 = 0, End_Delay_2 = 0, End_Delay_3 = 0;   // end delays given to vector blocks, ticks
-    int32_t boundary_speed = 0;       // CREEP_SPEED of the last set-up
-    int32_t factor_num = 0;           // multiplier of the last set-up: 65 when CREEP_VELOCITY is 4, else 15
-    int32_t min_corner_vel = 0;       // 30 % of MaxVelocity.Y in acceleration steps of the last set-up record
-    int32_t PenUpSpeed = 0;           // pen-up travel speed, plotbed units/s (121920 = 40 in/s)
-    Atom<int16_t> IsrCreepVel{};      // creep-end threshold the servo reads, whole servo units (1 vector, 4 raster)
+    int32_t CREEP_VELOCITY = 0;  // creep velocity selector: 1 vector mode, 4 raster mode
+    int32_t CREEP_SPEED = 0;     // plotbed units/s at or below which a record is low-speed (625 / 2500)
+    uint16_t End_Delay_1 = 0, End_Delay_2 = 0, End_Delay_3 = 0;  // end delays given to vector blocks, ticks
+    int32_t boundary_speed = 0;                                  // CREEP_SPEED of the last set-up
+    int32_t factor_num = 0;       // multiplier of the last set-up: 65 when CREEP_VELOCITY is 4, else 15
+    int32_t min_corner_vel = 0;   // 30 % of MaxVelocity.Y in acceleration steps of the last set-up record
+    int32_t PenUpSpeed = 0;       // pen-up travel speed, plotbed units/s (121920 = 40 in/s)
+    Atom<int16_t> IsrCreepVel{};  // creep-end threshold the servo reads, whole servo units (1 vector, 4 raster)
 
     // --- settled plotbed position, recomputed from the servo position whenever
     // the planning side waits for an idle servo; plotbed units

@@ -5,8 +5,8 @@
 
 namespace corvanta {
 
-const char* const SpeedClassNames[SPEED_CLASS_COUNT] = {"PEN_DOWN", "PEN_UP", "PEN_UPC", "RASTER_FORWARD",
-                                        "RASTER_BACKWARD", "RASTER_OFFSET", "RASTER_MOVE", "SERVO_MOVE"};
+const char* const SpeedClassNames[SPEED_CLASS_COUNT] = {
+    "PEN_DOWN", "PEN_UP", "PEN_UPC", "RASTER_FORWARD", "RASTER_BACKWARD", "RASTER_OFFSET", "RASTER_MOVE", "SERVO_MOVE"};
 
 // Acceleration steps of a speed above creep: ((speed >> 2) x 839 / accel) >> 3, unsigned.
 static uint32_t AccelSteps(uint32_t speed_pbd_s, uint32_t accel) { return udiv((speed_pbd_s >> 2) * 839u, accel) >> 3; }
@@ -69,12 +69,11 @@ void SetupLayer::SetVectorMode() {
 
 void SetupLayer::lsrinp_SetVectSpeed() {
     uint8_t pen = ptCurrentFile->VectorCurrentPen;
-    if (pen > PEN_MAX) return;   // refused earlier by the pen selection; never index past the table
+    if (pen > PEN_MAX) return;  // refused earlier by the pen selection; never index past the table
     uint16_t spd = ptCurrentFile->VectorSpeed[pen];
     int16_t acc = ptCurrentFile->VectorAccel[pen];
     int32_t maxY = CurrentRomParam.MachParam.MaxVelocity.Y;
-    if (DbgOn(SvoSpeed))
-        Trace("lsrinp_SetVectSpeed() pen:%d spd:%d acc:%d maxSpdY:%d\n\r", pen, spd, acc, maxY);
+    if (DbgOn(SvoSpeed)) Trace("lsrinp_SetVectSpeed() pen:%d spd:%d acc:%d maxSpdY:%d\n\r", pen, spd, acc, maxY);
     uint32_t v = static_cast<uint32_t>(maxY) * spd / 1000u;
     setup_plotbed_speeds(3, PEN_UP_CLASS, static_cast<uint32_t>(PenUpSpeed));
     setup_plotbed_speeds(acc, PEN_DOWN_CLASS, v);

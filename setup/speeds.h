@@ -11,8 +11,14 @@ namespace corvanta {
 
 // Speed classes k = 0..7 (the block kind PEN_DOWN + k).
 enum SpeedClass : int32_t {
-    PEN_DOWN_CLASS = 0, PEN_UP_CLASS = 1, PEN_UPC_CLASS = 2, RASTER_FORWARD_CLASS = 3,
-    RASTER_BACKWARD_CLASS = 4, RASTER_OFFSET_CLASS = 5, RASTER_MOVE_CLASS = 6, SERVO_MOVE_CLASS = 7,
+    PEN_DOWN_CLASS = 0,
+    PEN_UP_CLASS = 1,
+    PEN_UPC_CLASS = 2,
+    RASTER_FORWARD_CLASS = 3,
+    RASTER_BACKWARD_CLASS = 4,
+    RASTER_OFFSET_CLASS = 5,
+    RASTER_MOVE_CLASS = 6,
+    SERVO_MOVE_CLASS = 7,
 };
 
 struct VelAccelRec {

@@ -28,8 +28,7 @@ void SetupLayer::varreso_Initial() {
     FillSet(ResoCurrent, 12192, 3048);
     varreso_Derive();
     RasterMoveSpeed = ResoCurrent.PbdReso.X * 40;
-    if (DbgOn(Event))
-        Trace("Resoultion:%dDPI 1G=%d 1mm=%d\n\r", ResoCurrent.PbdReso.X, OneG, PbdPerMmX);
+    if (DbgOn(Event)) Trace("Resoultion:%dDPI 1G=%d 1mm=%d\n\r", ResoCurrent.PbdReso.X, OneG, PbdPerMmX);
     if (DbgOn(CorvantaDbg)) DumpMachineParams();
 }
 
@@ -101,6 +100,7 @@ void SetupLayer::DumpMachineParams() {
     DumpLine("hard_max.x", hard_max.x);
     DumpLine("hard_max.y", hard_max.y);
     Con("\n\r");
+    // clang-format off
 #define MP(f) DumpLine("CurrentRomParam.MachParam." #f, m.f)
     MP(MaxDistance.X); MP(MaxDistance.Y); MP(MaxVelocity.X); MP(MaxVelocity.Y);
     MP(MaxAcceleration.X); MP(MaxAcceleration.Y); MP(TableSize.X); MP(TableSize.Y);
@@ -127,6 +127,7 @@ void SetupLayer::DumpMachineParams() {
     CF(RasterAccelEngrave); CF(RasterSpeedX); CF(RasterSpeedY); CF(RasterAccelX); CF(RasterAccelY);
     CF(RasterFiringType); CF(RasterBandingFree);
 #undef CF
+    // clang-format on
     Con("\n\r");
     DumpList("ptCurrentFile->VectorSpeed", ptCurrentFile->VectorSpeed, 17);
     DumpList("ptCurrentFile->VectorAccel", ptCurrentFile->VectorAccel, 17);

@@ -15,11 +15,11 @@ struct Xyz {
 
 // One resolution set: 15 int32 in this order, each quantity for X, Y, Z.
 struct ResoSet {
-    Xyz HwScale;    // servo units per encoder count at base resolution, Q12 (4096 = 1.0)
-    Xyz SvoReso;    // servo units per inch
-    Xyz PbdReso;    // plotbed units per inch
-    Xyz AuxReso;    // a further resolution per inch (not read)
-    Xyz HpglReso;   // HPGL units per inch
+    Xyz HwScale;   // servo units per encoder count at base resolution, Q12 (4096 = 1.0)
+    Xyz SvoReso;   // servo units per inch
+    Xyz PbdReso;   // plotbed units per inch
+    Xyz AuxReso;   // a further resolution per inch (not read)
+    Xyz HpglReso;  // HPGL units per inch
 };
 static_assert(sizeof(ResoSet) == 15 * sizeof(int32_t));
 

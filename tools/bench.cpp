@@ -35,16 +35,16 @@ constexpr double kTickSeconds = 0.0004;
 // The state of one move as the bare loop steps it: what a tick of the servo
 // computes at the least.
 struct BareMove {
-    uint32_t vel;         // major velocity, 9.23 servo units per tick
-    uint32_t dvel;        // velocity change per tick, 9.23
-    uint32_t fract;       // major position fraction, 23 bits
-    uint32_t minrvel;     // minor velocity, 9.23
-    uint32_t minrfract;   // minor position fraction, 23 bits
-    int32_t dist;         // remaining major distance, servo units
-    int32_t minr;         // remaining minor distance, servo units
-    uint64_t d;           // deceleration distance, 48.16 servo units
-    int32_t posx, posy;   // position, servo units
-    uint64_t ticks;       // counter
+    uint32_t vel;        // major velocity, 9.23 servo units per tick
+    uint32_t dvel;       // velocity change per tick, 9.23
+    uint32_t fract;      // major position fraction, 23 bits
+    uint32_t minrvel;    // minor velocity, 9.23
+    uint32_t minrfract;  // minor position fraction, 23 bits
+    int32_t dist;        // remaining major distance, servo units
+    int32_t minr;        // remaining minor distance, servo units
+    uint64_t d;          // deceleration distance, 48.16 servo units
+    int32_t posx, posy;  // position, servo units
+    uint64_t ticks;      // counter
 };
 
 // n ticks of triangular moves: accelerate while the distance left exceeds
@@ -53,18 +53,18 @@ struct BareMove {
 [[gnu::noinline]] void BareTicks(BareMove& m, uint64_t n) {
     BareMove s = m;
     for (uint64_t i = 0; i < n; ++i) {
-        const bool decelerate = static_cast<uint32_t>(s.dist) < static_cast<uint32_t>(s.d >> 16);   // distance compare
-        s.vel = decelerate ? s.vel - s.dvel : s.vel + s.dvel;                                        // velocity add
-        s.d = decelerate ? s.d - (s.vel >> 7) : s.d + (s.vel >> 7);                                  // 48.16 accumulate
-        const uint32_t t = s.vel + s.fract;                                                          // fraction carries
+        const bool decelerate = static_cast<uint32_t>(s.dist) < static_cast<uint32_t>(s.d >> 16);  // distance compare
+        s.vel = decelerate ? s.vel - s.dvel : s.vel + s.dvel;                                      // velocity add
+        s.d = decelerate ? s.d - (s.vel >> 7) : s.d + (s.vel >> 7);                                // 48.16 accumulate
+        const uint32_t t = s.vel + s.fract;                                                        // fraction carries
         s.fract = t & 0x7FFFFFu;
         const uint32_t u = s.minrvel + s.minrfract;
         s.minrfract = u & 0x7FFFFFu;
         s.dist -= static_cast<int32_t>(t >> 23);
         s.minr -= static_cast<int32_t>(u >> 23);
-        s.posx += static_cast<int32_t>(t >> 23);                                                     // position update
+        s.posx += static_cast<int32_t>(t >> 23);  // position update
         s.posy += static_cast<int32_t>(u >> 23);
-        s.ticks += 1;                                                                                // counter
+        s.ticks += 1;  // counter
         if (s.dist <= 0 || s.vel > (64u << 23)) {
             s.dist = 200000 + (s.posx & 0xFFFF);
             s.vel = s.dvel;
@@ -76,7 +76,7 @@ struct BareMove {
 
 // Host nanoseconds per tick of the bare loop: the best of a few runs.
 double BareNsPerTick(uint64_t ticks) {
-    volatile uint32_t seed = 1u << 16;   // read at run time: nothing is known to the compiler
+    volatile uint32_t seed = 1u << 16;  // read at run time: nothing is known to the compiler
     BareMove m{seed, seed / 4, 0, seed * 3, 0, 200000, 100000, 63u << 16, 0, 0, 0};
     double best = 1e300;
     for (int r = 0; r < 3; ++r) {
@@ -85,7 +85,7 @@ double BareNsPerTick(uint64_t ticks) {
         const double ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
         best = std::min(best, ns / static_cast<double>(ticks));
     }
-    volatile int64_t sink = m.posx + m.posy + static_cast<int64_t>(m.ticks);   // the result is used
+    volatile int64_t sink = m.posx + m.posy + static_cast<int64_t>(m.ticks);  // the result is used
     (void)sink;
     return best;
 }

@@ -20,8 +20,8 @@ namespace corvanta {
 
 enum class Model { XR7, K730 };
 enum class Schedule {
-    Deterministic,   // planner first: the servo runs only inside the planner's waits (the default)
-    Threaded,        // a tick thread runs the servo as fast as the host allows, beside the planner
+    Deterministic,  // planner first: the servo runs only inside the planner's waits (the default)
+    Threaded,       // a tick thread runs the servo as fast as the host allows, beside the planner
 };
 
 struct Options {
@@ -53,19 +53,19 @@ struct Options {
 
 // The record at which the job ended before the end of the text.
 struct EndedAt {
-    uint32_t record = 0;   // 1-based
-    std::string text;      // the record as read (keyword and the values read)
+    uint32_t record = 0;  // 1-based
+    std::string text;     // the record as read (keyword and the values read)
 };
 
 struct Result {
-    std::vector<std::string> status;   // status-file lines, without their line ends
-    bool ok = false;                   // status[0] is "CVQX_OK"
-    std::string console;               // the console text (empty when it was streamed)
-    std::string failureMessage;        // the console line of a failed job, without its line end
-    std::optional<EndedAt> endedAt;    // set when a record ended the job before the end of the text
+    std::vector<std::string> status;  // status-file lines, without their line ends
+    bool ok = false;                  // status[0] is "CVQX_OK"
+    std::string console;              // the console text (empty when it was streamed)
+    std::string failureMessage;       // the console line of a failed job, without its line end
+    std::optional<EndedAt> endedAt;   // set when a record ended the job before the end of the text
 
-    int32_t ticks = 0;                 // JobEndTick - JobStartTick
-    uint32_t ms = 0;                   // job time in milliseconds
+    int32_t ticks = 0;  // JobEndTick - JobStartTick
+    uint32_t ms = 0;    // job time in milliseconds
     uint32_t IsrTick = 0;
     int32_t JobStartTick = 0, JobEndTick = 0;
     std::array<int32_t, 7> PlanCnt{};  // ticks per profile state IDLE, HOLD, ACC, SLEW, DCC, CREEP, DELAY
@@ -74,7 +74,7 @@ struct Result {
     int32_t PclPosX = 0, PclPosY = 0, PclAbsX = 0, PclAbsY = 0;
     Schedule schedule = Schedule::Deterministic;
     Model model = Model::XR7;
-    uint32_t hostMs = 0;               // host time of the estimate
+    uint32_t hostMs = 0;  // host time of the estimate
     // With Options::explain: where the job time went.
     std::shared_ptr<const explain::JobExplain> explanation;
     // Host-side statistics (not in the report): ticks run one by one and
@@ -89,8 +89,8 @@ Result Estimate(std::string_view commands, const Options& options = {});
 // The report as JSON text (the --report file).
 std::string ReportJson(const Result& result);
 
-const char* ModelTag(Model model);     // "XR7" or "K730"
-const char* VersionString();           // "03.10-01"
+const char* ModelTag(Model model);  // "XR7" or "K730"
+const char* VersionString();        // "03.10-01"
 // The profile state names in PlanCnt order.
 const std::array<const char*, 7>& ProfileStateNameList();
 // The valid debug category names, comma-separated.

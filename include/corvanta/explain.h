@@ -21,16 +21,16 @@ namespace corvanta::explain {
 // What the machine is doing during a tick.  Names (ActivityName): "cutting",
 // "travel", "raster", "raster-move", "end-delay", "other".
 enum class Activity : uint8_t {
-    Cutting,        // pen-down vector motion, laser on
-    Travel,         // pen-up vector motion
-    RasterStroke,   // a raster line being engraved, including its run-up
-    RasterMove,     // raster carriage motion between lines and to and from an image
-    EndDelay,       // dwell at the end of a vector
-    Other,          // anything else counted as job time (pen changes, waits)
+    Cutting,       // pen-down vector motion, laser on
+    Travel,        // pen-up vector motion
+    RasterStroke,  // a raster line being engraved, including its run-up
+    RasterMove,    // raster carriage motion between lines and to and from an image
+    EndDelay,      // dwell at the end of a vector
+    Other,         // anything else counted as job time (pen changes, waits)
 };
 constexpr int kActivities = 6;
-constexpr int kPens = 17;              // pens 0..16
-constexpr int32_t kServoPerMm = 480;   // servo units per millimetre
+constexpr int kPens = 17;             // pens 0..16
+constexpr int32_t kServoPerMm = 480;  // servo units per millimetre
 constexpr uint32_t kTicksPerSecond = 2500;
 
 // Every counted tick lies in exactly one activity and one pen, so both arrays
@@ -47,8 +47,8 @@ struct Breakdown {
 struct Segment {
     int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     Activity activity = Activity::Other;
-    uint8_t pen = 0;          // 0..16
-    uint32_t peakSpeed = 0;   // highest speed reached in the block, servo units per second
+    uint8_t pen = 0;         // 0..16
+    uint32_t peakSpeed = 0;  // highest speed reached in the block, servo units per second
 };
 
 // A stretch of job time spent on one activity: ticks from the job-time start
@@ -68,16 +68,16 @@ struct RecordTime {
 
 struct JobExplain {
     Breakdown breakdown;
-    std::vector<Segment> segments;     // in execution order
-    std::vector<TimeSpan> spans;       // in time order
-    std::vector<RecordTime> records;   // in file order
-    uint64_t ticks = 0;                // job time in ticks
-    int32_t bedXsvo = 89520 * 4;       // bed size in servo units (746 mm)
-    int32_t bedYsvo = 56400 * 4;       // (470 mm)
-    uint32_t vectors = 0;              // vectors planned
-    uint32_t rasterLines = 0;          // raster lines engraved
-    uint32_t penChanges = 0;           // pen selections
-    double hostSeconds = 0;            // host time the estimate took
+    std::vector<Segment> segments;    // in execution order
+    std::vector<TimeSpan> spans;      // in time order
+    std::vector<RecordTime> records;  // in file order
+    uint64_t ticks = 0;               // job time in ticks
+    int32_t bedXsvo = 89520 * 4;      // bed size in servo units (746 mm)
+    int32_t bedYsvo = 56400 * 4;      // (470 mm)
+    uint32_t vectors = 0;             // vectors planned
+    uint32_t rasterLines = 0;         // raster lines engraved
+    uint32_t penChanges = 0;          // pen selections
+    double hostSeconds = 0;           // host time the estimate took
 };
 
 // "cutting", "travel", ...; "other" for a value outside the enumeration.

@@ -37,7 +37,8 @@ std::string RandomJob(uint32_t seed) {
             case 0: job << "execute_penselect " << rng() % 17 << "\n"; break;
             case 1: job << "pu_default " << int(rng() % 4000) - 2000 << " " << int(rng() % 4000) - 2000 << "\n"; break;
             case 2:
-                job << "RasterDPI 254\nRasterUnit 508\nRasterSpeedX 500\nRasterSpeedY 500\nImageWidth " << 10 + rng() % 200 << "\nImageHeight 3\n"
+                job << "RasterDPI 254\nRasterUnit 508\nRasterSpeedX 500\nRasterSpeedY 500\nImageWidth "
+                    << 10 + rng() % 200 << "\nImageHeight 3\n"
                     << "SetStartRasterGraphics 0\nRasterLineOut 0\nRasterLineOut 0\nRasterLineOut 0\n"
                     << "SetEndRasterGraphics 0\nToHpglMode 0\n";
                 break;
@@ -65,8 +66,9 @@ TEST(Breakdown, SumsToTheJobTicks) {
 
 TEST(Breakdown, PensAndActivitiesAsTheJobSays) {
     using explain::Activity;
-    const auto cut = Explained("execute_penselect 2\npd_default 2000 0\nexecute_penselect 5\npu_default 0 2000\n"
-                               "pd_default 1000 1000\n");
+    const auto cut = Explained(
+        "execute_penselect 2\npd_default 2000 0\nexecute_penselect 5\npu_default 0 2000\n"
+        "pd_default 1000 1000\n");
     const auto& b = cut.explanation->breakdown;
     EXPECT_GT(b.penTicks[2], 0u);
     EXPECT_GT(b.penTicks[5], 0u);

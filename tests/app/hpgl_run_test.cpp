@@ -55,8 +55,8 @@ TEST(HpglProgram, CorpusRunsThrough) {
     for (const auto& entry : fs::directory_iterator(corpus)) {
         if (entry.path().extension() == ".md") continue;
         TempDir dir;
-        RunResult r = RunProgram(CORVANTA_XR7_BIN, {"--quiet", "--hpgl", entry.path().string(), dir.path.string()},
-                                 dir.path);
+        RunResult r =
+            RunProgram(CORVANTA_XR7_BIN, {"--quiet", "--hpgl", entry.path().string(), dir.path.string()}, dir.path);
         EXPECT_EQ(r.exitCode, 0) << entry.path() << r.err;
         EXPECT_EQ(StatusFileLines(ReadFile(dir / "Corvanta.sts")).at(0), "CVQX_OK") << entry.path();
     }

@@ -2,8 +2,8 @@
 // figure on every run, the sample-jobs table of the README holds, every run
 // that writes no status says why and exits 1, outputs never destroy inputs,
 // and the status file is replaced whole or not at all.
-#include <sys/stat.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -90,9 +90,13 @@ TEST(RunWithoutStatus, SaysWhyAndExitsOne) {
         {"directory", [](const fs::path& d) { fs::create_directory(d / "Corvanta.cmd"); }, "directory"},
         {"fifo", [](const fs::path& d) { ::mkfifo((d / "Corvanta.cmd").c_str(), 0600); }, "not a regular file"},
         {"dev-zero", [](const fs::path& d) { fs::create_symlink("/dev/zero", d / "Corvanta.cmd"); }, "not a regular"},
-        {"status-dir", [](const fs::path& d) { WriteFile(d / "Corvanta.cmd", "execute_penselect 1\n");
-                                                fs::remove(d / "Corvanta.sts");
-                                                fs::create_directory(d / "Corvanta.sts"); }, "Corvanta.sts"},
+        {"status-dir",
+         [](const fs::path& d) {
+             WriteFile(d / "Corvanta.cmd", "execute_penselect 1\n");
+             fs::remove(d / "Corvanta.sts");
+             fs::create_directory(d / "Corvanta.sts");
+         },
+         "Corvanta.sts"},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -192,7 +196,9 @@ TEST(JobFileSafety, KilledRunLeavesNoPartialStatus) {
 // A UTF-8 byte-order mark before the first keyword is skipped.
 TEST(JobFileSafety, ByteOrderMarkIsSkipped) {
     Job plain("CorvantaCmdVer 1\nexecute_penselect 1\npd_default 100 0\n");
-    Job bom("\xEF\xBB\xBF" "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 100 0\n");
+    Job bom(
+        "\xEF\xBB\xBF"
+        "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 100 0\n");
     ASSERT_EQ(plain.Run({}).exitCode, 0);
     ASSERT_EQ(bom.Run({}).exitCode, 0);
     EXPECT_EQ(StableStatus(bom.sts()), StableStatus(plain.sts()));

@@ -108,11 +108,12 @@ TEST(ProgramJob, EmptyJobNextToTheProgramAndMissingFiles) {
         EXPECT_NE(missing.err.find("bin/Corvanta.cmd"), std::string::npos) << missing.err;
         EXPECT_FALSE(fs::exists(bin / "Corvanta.sts"));
         WriteFile(bin / "Corvanta.cmd", "");
-        RunResult r = RunProgram(tag == "XR7" ? "bin/XR7" : (bin / tag).string(), {"--report", "report.json"},
-                                 dir.path);
+        RunResult r =
+            RunProgram(tag == "XR7" ? "bin/XR7" : (bin / tag).string(), {"--report", "report.json"}, dir.path);
         EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err), std::tuple(0, kEmptyJobConsole, std::string()));
         EXPECT_TRUE(std::regex_match(ReadFile(bin / "Corvanta.sts"),
-                                     std::regex("CVQX_OK\r\n\r" + tag + " 03\\.10-01\r\n\r0\r\n\r"
+                                     std::regex("CVQX_OK\r\n\r" + tag +
+                                                " 03\\.10-01\r\n\r0\r\n\r"
                                                 "APP Run Time [0-9]+ms\r\n\rJob Run Time 0:0\r\n\r")));
         auto rep = JsonFields(ReadFile(dir / "report.json"));
         EXPECT_EQ((Args{rep["IsrTick"], rep["ticks"], rep["model"]}), (Args{"0", "0", "\"" + tag + "\""}));
@@ -124,8 +125,9 @@ TEST(ProgramJob, EmptyJobNextToTheProgramAndMissingFiles) {
 // Pen-up moves separated by pen selections: every vector starts from an idle
 // servo, so both schedules count the same ticks.
 TEST(ProgramJob, ThreadedScheduleMatchesDeterministicBetweenWaits) {
-    const char* cmd = "execute_penselect 1\npu_default 1000 0\nexecute_penselect 2\npu_default 0 1000\n"
-                      "execute_penselect 1\npu_default -1000 -1000\n";
+    const char* cmd =
+        "execute_penselect 1\npu_default 1000 0\nexecute_penselect 2\npu_default 0 1000\n"
+        "execute_penselect 1\npu_default -1000 -1000\n";
     for (const char* model : {"xr7", "k730"}) {
         auto a = JobRun(model, cmd, {"--report", "report.json"}).report();
         auto b = JobRun(model, cmd, {"--threaded", "--report", "report.json"}).report();

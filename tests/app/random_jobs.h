@@ -41,9 +41,13 @@ private:
     std::string text_;
 
     uint64_t Below(uint64_t n) { return rng_() % n; }
-    int64_t Between(int64_t lo, int64_t hi) { return lo + static_cast<int64_t>(Below(static_cast<uint64_t>(hi - lo + 1))); }
+    int64_t Between(int64_t lo, int64_t hi) {
+        return lo + static_cast<int64_t>(Below(static_cast<uint64_t>(hi - lo + 1)));
+    }
     template <class T>
-    T Pick(const std::vector<T>& v) { return v[Below(v.size())]; }
+    T Pick(const std::vector<T>& v) {
+        return v[Below(v.size())];
+    }
     // (Appended piece by piece: GCC 12 warns, falsely, on a chain of operator+.)
     void Line(const std::string& s) { text_.append(s).append("\n"); }
     void Rec(const char* kw, int64_t a) { text_.append(kw).append(" ").append(std::to_string(a)).append("\n"); }
@@ -77,11 +81,11 @@ private:
                 case 1:
                 case 2: Polyline(); break;
                 case 3: Move(Below(2) == 0, Between(-6000, 6000), Between(-6000, 6000)); break;
-                case 4: Move(true, Between(-3, 3), Between(-3, 3)); break;                      // a unit or two
+                case 4: Move(true, Between(-3, 3), Between(-3, 3)); break;  // a unit or two
                 case 5: LongMove(); break;
                 case 6: AxisMove(); break;
                 case 7: PenSelect(); break;
-                default: Move(false, Between(-20000, 20000), Between(-20000, 20000)); break;   // travel
+                default: Move(false, Between(-20000, 20000), Between(-20000, 20000)); break;  // travel
             }
         }
     }

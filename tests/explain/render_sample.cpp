@@ -16,9 +16,12 @@ int main(int argc, char** argv) {
     uint32_t random = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--empty") empty = true;
-        else if (a == "--random" && i + 1 < argc) random = static_cast<uint32_t>(std::stoul(argv[++i]));
-        else dir = a;
+        if (a == "--empty")
+            empty = true;
+        else if (a == "--random" && i + 1 < argc)
+            random = static_cast<uint32_t>(std::stoul(argv[++i]));
+        else
+            dir = a;
     }
     const JobExplain job = empty ? JobExplain{} : random ? sample::RandomJob(random, 1) : sample::SampleJob();
     const struct {

@@ -41,8 +41,10 @@ JobExplain WithBreakdown(std::vector<uint64_t> activities, std::vector<std::pair
 TEST(ExplainText, Formats) {
     const struct {
         uint64_t ticks, ms;
-    } ms[] = {{0, 0}, {2, 0}, {3, 1}, {5, 2}, {7, 2}, {2500, 1000}, {723358, 289343},
-              {UINT64_MAX, UINT64_MAX / 5 * 2}};   // 2^64 - 1 is a multiple of 5; no overflow
+    } ms[] = {{0, 0},           {2, 0},
+              {3, 1},           {5, 2},
+              {7, 2},           {2500, 1000},
+              {723358, 289343}, {UINT64_MAX, UINT64_MAX / 5 * 2}};  // 2^64 - 1 is a multiple of 5; no overflow
     for (const auto& c : ms) EXPECT_EQ(TicksToMs(c.ticks), c.ms) << c.ticks;
 
     const struct {
@@ -151,7 +153,7 @@ TEST(ExplainSummary, ReadableAndConsistent) {
         const char* name;
         JobExplain job;
         size_t penLines;
-        bool note;   // the breakdown does not add up to the job
+        bool note;  // the breakdown does not add up to the job
         const char* hostLine;
     } cases[] = {
         {"sample", sample::SampleJob(), 4, false, "Host time 0.734 s"},
@@ -181,8 +183,10 @@ TEST(ExplainSummary, ReadableAndConsistent) {
                 if (shareColumn == std::string::npos) shareColumn = l.size();
                 EXPECT_EQ(l.size(), shareColumn) << c.name << ": " << l;
                 const double v = std::stod(l.substr(l.rfind("  ") + 2));
-                if (l.rfind("pen ", 0) == 0) penShares += v, ++pens;
-                else if (l.rfind("total", 0) != 0) activityShares += v;
+                if (l.rfind("pen ", 0) == 0)
+                    penShares += v, ++pens;
+                else if (l.rfind("total", 0) != 0)
+                    activityShares += v;
             }
         }
         EXPECT_EQ(pens, c.penLines) << c.name;
@@ -205,7 +209,7 @@ TEST(ExplainProgress, MonotonicFromZeroToTheJobTime) {
         const char* name;
         uint64_t ticks;
         std::vector<RecordTime> records;
-        std::vector<std::string> expected;   // lines after the header; empty: only the invariants
+        std::vector<std::string> expected;  // lines after the header; empty: only the invariants
     } cases[] = {
         {"in order",
          25,
@@ -249,7 +253,7 @@ TEST(ExplainProgress, MonotonicFromZeroToTheJobTime) {
 TEST(ExplainStripBars, MergeFoldAndClamp) {
     using A = Activity;
     const A C = A::Cutting, T = A::Travel, R = A::RasterStroke;
-    std::vector<TimeSpan> alternating;   // 100 x (7 ticks cutting, 3 ticks travel)
+    std::vector<TimeSpan> alternating;  // 100 x (7 ticks cutting, 3 ticks travel)
     for (uint64_t k = 0; k < 100; ++k)
         alternating.push_back({C, 10 * k, 10 * k + 7}), alternating.push_back({T, 10 * k + 7, 10 * k + 10});
     const struct {
@@ -296,7 +300,7 @@ TEST(ExplainStripBars, RandomSpansStayBoundedAndCovered) {
         std::vector<TimeSpan> spans;
         uint64_t t = 0;
         for (int i = 0; i < 100000; ++i) {
-            t += rng() % 3 == 0 ? rng() % 20 : 0;   // sometimes a gap
+            t += rng() % 3 == 0 ? rng() % 20 : 0;  // sometimes a gap
             const uint64_t len = 1 + rng() % (rng() % 50 == 0 ? 2000 : 15);
             spans.push_back({static_cast<Activity>(rng() % kActivities), t, t + len});
             t += len;

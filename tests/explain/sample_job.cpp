@@ -16,7 +16,8 @@ void JobBuilder::Span(Activity a, uint8_t pen, uint64_t ticks, std::string_view 
     job.ticks += ticks;
     if (!job.spans.empty() && job.spans.back().activity == a && job.spans.back().endTick == start)
         job.spans.back().endTick = job.ticks;
-    else job.spans.push_back({a, start, job.ticks});
+    else
+        job.spans.push_back({a, start, job.ticks});
     job.breakdown.ticks[static_cast<int>(a)] += ticks;
     job.breakdown.penTicks[pen] += ticks;
     job.records.push_back({static_cast<uint32_t>(job.records.size() + 1), std::string(keyword), start, job.ticks});
@@ -25,7 +26,7 @@ void JobBuilder::Span(Activity a, uint8_t pen, uint64_t ticks, std::string_view 
 void JobBuilder::Move(Activity a, uint8_t pen, double xMm, double yMm, double speedMmS, std::string_view keyword) {
     const int32_t nx = Svo(xMm), ny = Svo(yMm);
     const double lengthMm = std::hypot(nx - x, ny - y) / kServoPerMm;
-    const double seconds = lengthMm / speedMmS + 0.02;   // 20 ms for speeding up and slowing down
+    const double seconds = lengthMm / speedMmS + 0.02;  // 20 ms for speeding up and slowing down
     job.segments.push_back({x, y, nx, ny, a, pen, static_cast<uint32_t>(speedMmS * kServoPerMm)});
     Span(a, pen, static_cast<uint64_t>(seconds * kTicksPerSecond), keyword);
     x = nx, y = ny;
@@ -50,7 +51,7 @@ namespace {
 void RasterBand(JobBuilder& b, double x0, double x1, double y0, double y1, double pitch) {
     b.Record("SetStartRasterGraphics");
     bool forward = true;
-    for (double yy = y1; yy >= y0 - 1e-9; yy -= pitch) {   // top line first
+    for (double yy = y1; yy >= y0 - 1e-9; yy -= pitch) {  // top line first
         const double from = forward ? x0 - 13 : x1 + 13, to = forward ? x1 + 13 : x0 - 13;
         b.Move(Activity::RasterMove, 0, from, yy, 500, "SetVerticalPositionPCL");
         b.Move(Activity::RasterStroke, 0, to, yy, 400, "RasterLineOut");

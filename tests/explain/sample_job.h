@@ -29,7 +29,7 @@ public:
     JobExplain Take();
 
     JobExplain job;
-    int32_t x = 0, y = 0;   // current position, servo units
+    int32_t x = 0, y = 0;  // current position, servo units
 
 private:
     void Span(Activity a, uint8_t pen, uint64_t ticks, std::string_view keyword);

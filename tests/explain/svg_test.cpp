@@ -21,14 +21,14 @@ namespace {
 
 struct Element {
     std::string name;
-    std::map<std::string, std::string> attrs;   // values with references decoded
-    std::string text;                           // decoded character data directly inside
+    std::map<std::string, std::string> attrs;  // values with references decoded
+    std::string text;                          // decoded character data directly inside
     int parent = -1;
 };
 
 struct Document {
-    std::vector<Element> elements;   // in document order; [0] is the root
-    std::string error;               // empty when well-formed
+    std::vector<Element> elements;  // in document order; [0] is the root
+    std::string error;              // empty when well-formed
 };
 
 // Checks the subset of XML 1.0 an SVG file uses: declaration, comments,
@@ -152,9 +152,12 @@ private:
             const size_t e = raw.find(';', k);
             if (e == std::string::npos) return std::nullopt;
             const std::string ref = raw.substr(k + 1, e - k - 1);
-            if (kNamed.count(ref)) out += kNamed.at(ref);
-            else if (ref.size() > 1 && ref[0] == '#') out += '?';   // numeric: accepted, not decoded
-            else return std::nullopt;
+            if (kNamed.count(ref))
+                out += kNamed.at(ref);
+            else if (ref.size() > 1 && ref[0] == '#')
+                out += '?';  // numeric: accepted, not decoded
+            else
+                return std::nullopt;
             k = e;
         }
         return out;
@@ -190,8 +193,10 @@ std::vector<const Element*> Inside(const Document& d, const std::string& id) {
     int group = -1;
     for (size_t i = 0; i < d.elements.size(); ++i) {
         const auto it = d.elements[i].attrs.find("id");
-        if (it != d.elements[i].attrs.end() && it->second == id) group = static_cast<int>(i);
-        else if (group >= 0 && d.elements[i].parent == group) out.push_back(&d.elements[i]);
+        if (it != d.elements[i].attrs.end() && it->second == id)
+            group = static_cast<int>(i);
+        else if (group >= 0 && d.elements[i].parent == group)
+            out.push_back(&d.elements[i]);
     }
     return out;
 }
@@ -205,12 +210,12 @@ std::vector<std::pair<double, double>> PathPoints(const std::string& d) {
         const char c = *p++;
         char* end;
         switch (c) {
-        case 'M':
-        case 'L': x = std::strtod(p, &end), y = std::strtod(end, &end), p = end; break;
-        case 'H': x = std::strtod(p, &end), p = end; break;
-        case 'V': y = std::strtod(p, &end), p = end; break;
-        case 'Z': continue;
-        default: ADD_FAILURE() << "unexpected path command " << c; return pts;
+            case 'M':
+            case 'L': x = std::strtod(p, &end), y = std::strtod(end, &end), p = end; break;
+            case 'H': x = std::strtod(p, &end), p = end; break;
+            case 'V': y = std::strtod(p, &end), p = end; break;
+            case 'Z': continue;
+            default: ADD_FAILURE() << "unexpected path command " << c; return pts;
         }
         pts.emplace_back(x, y);
     }
@@ -238,7 +243,7 @@ Segment Seg(int32_t x0, int32_t y0, int32_t x1, int32_t y1, Activity a, uint32_t
 // Every kind of input gives a well-formed SVG picture whose <title> carries
 // the title as given, with what XML cannot hold replaced.
 TEST(ExplainSvg, WellFormedForAnyInputAndTitle) {
-    JobExplain odd;   // segments far off the bed, spans backwards and past the end, unknown activity
+    JobExplain odd;  // segments far off the bed, spans backwards and past the end, unknown activity
     odd.ticks = 10;
     odd.bedXsvo = -5, odd.bedYsvo = 0;
     odd.segments = {Seg(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, Activity::Cutting, UINT32_MAX),
@@ -248,7 +253,7 @@ TEST(ExplainSvg, WellFormedForAnyInputAndTitle) {
         const char* name;
         JobExplain job;
         std::string title;
-        std::string shownTitle;   // decoded start of the <title> text
+        std::string shownTitle;  // decoded start of the <title> text
     } cases[] = {
         {"sample", sample::SampleJob(), "Sample", "Sample \u2014 "},
         {"empty job", JobExplain{}, "", "Job \u2014 0:00:00"},
@@ -291,7 +296,7 @@ TEST(ExplainSvg, DrawnExtentIsTheSegmentsExtent) {
     for (const auto& c : cases) {
         double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
         for (const Segment& s : c.job.segments) {
-            if (s.activity == Activity::EndDelay) continue;   // a dwell draws nothing
+            if (s.activity == Activity::EndDelay) continue;  // a dwell draws nothing
             for (auto [x, y] : {std::pair{s.x0, s.y0}, std::pair{s.x1, s.y1}}) {
                 // hundredths of a mm: x * 100 / 480, rounded half away from zero
                 const double mx = std::round(x * 5.0 / 24) / 100,
@@ -312,7 +317,7 @@ TEST(ExplainSvg, DrawnExtentIsTheSegmentsExtent) {
     }
     // Machine Y grows upward: the first cut runs along the bottom of the bed.
     const Document d = ParseSvg(Svg(small, ""));
-    const Element* cut = ByClass(Inside(d, "motion"), "cutting speed4");   // both at the top speed
+    const Element* cut = ByClass(Inside(d, "motion"), "cutting speed4");  // both at the top speed
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ(cut->attrs.at("d"), "M1 469L100 469L100 420");
 }
@@ -324,7 +329,7 @@ TEST(ExplainSvg, RasterLinesGatherIntoBands) {
         std::vector<Segment> v;
         for (int i = 0; i < n; ++i) {
             const int32_t y = y0 + i * pitch;
-            const int32_t from = i % 2 ? xb : xa, to = i % 2 ? xa : xb;   // both directions
+            const int32_t from = i % 2 ? xb : xa, to = i % 2 ? xa : xb;  // both directions
             if (i) v.push_back(Seg(from, y - pitch, from, y, Activity::RasterMove));
             v.push_back(Seg(from, y, to, y, Activity::RasterStroke));
         }
@@ -371,9 +376,9 @@ TEST(ExplainSvg, RasterLinesGatherIntoBands) {
 // step that covers the fastest segment.
 TEST(ExplainSvg, SpeedBins) {
     const struct {
-        std::vector<uint32_t> mmPerS;   // peak speed of each cutting segment
+        std::vector<uint32_t> mmPerS;  // peak speed of each cutting segment
         std::vector<std::string> legend;
-        std::vector<int> binOf;   // expected bin of each segment
+        std::vector<int> binOf;  // expected bin of each segment
     } cases[] = {
         {{10, 150, 299, 300},
          {"0\u201360", "60\u2013120", "120\u2013180", "180\u2013240", "240\u2013300"},
@@ -422,7 +427,7 @@ TEST(ExplainSvg, HugeJobStaysBounded) {
 TEST(ExplainSvg, JoinedSegmentsShareASubpath) {
     JobExplain job;
     job.segments = {Seg(0, 0, 4800, 0, Activity::Travel), Seg(4800, 0, 4800, 4800, Activity::Travel),
-                    Seg(4800, 4800, 4801, 4800, Activity::Travel),   // 0.002 mm: nothing to draw
+                    Seg(4800, 4800, 4801, 4800, Activity::Travel),  // 0.002 mm: nothing to draw
                     Seg(4801, 4800, 0, 0, Activity::Cutting), Seg(0, 0, 9600, 0, Activity::Travel)};
     const Document d = ParseSvg(Svg(job, ""));
     ASSERT_EQ(d.error, "");

@@ -32,8 +32,8 @@ struct CorpusCase {
     // The extent must contain `inner` and lie inside `outer` (min x, max x, min y, max y in mm), 0.1 mm slack.
     double inner[4];
     double outer[4];
-    int leavesBed;                    // 1 / 0, or -1 when it does not matter
-    std::size_t penDownMoves;         // the file's pen-down moves (SOURCES.md): at least 95 % become records
+    int leavesBed;             // 1 / 0, or -1 when it does not matter
+    std::size_t penDownMoves;  // the file's pen-down moves (SOURCES.md): at least 95 % become records
 };
 
 // User-coordinate boxes are those of the files' pen-down segments.  Scaled files: the default P1/P2 is the
@@ -48,10 +48,18 @@ const CorpusCase kCases[] = {
     {"hp2xx_frame_space_separated.hpg", {46.75, 239.25, -46.75, 239.25}, {46.75, 239.25, -46.75, 239.25}, 1, 117},
     {"hp2xx_gks_scientific_plots.hp", {2.0, 188.8, 2.6, 180.8}, {2.0, 188.8, 2.6, 180.8}, 0, 5975},
     // No SC: plotter units; the bars lie inside the IP window 10300 x 7650, the labels too.
-    {"hp2xx_mswindows_barchart_relative.hp", {Mm(3335), Mm(6595), Mm(895), Mm(7155)}, {0, Mm(10300), 0, Mm(7650)}, 0, 179},
+    {"hp2xx_mswindows_barchart_relative.hp",
+     {Mm(3335), Mm(6595), Mm(895), Mm(7155)},
+     {0, Mm(10300), 0, Mm(7650)},
+     0,
+     179},
     // RO 90, IP 0,0,13216,8128, SC 0..3304 x 0..2032 (4 units per user unit): the window is x 21712..29840,
     // y 0..13216.  ER 2710,1869 from 0,0 frames the spectrum: x from 29840 - 1869 x 4.
-    {"hp2xx_nmr_spectrum_hpgl2.plt", {Mm(29840 - 1869 * 4), 746.0, 0, Mm(2710 * 4)}, {Mm(21712), 746.1, 0, Mm(13216)}, -1, 7240},
+    {"hp2xx_nmr_spectrum_hpgl2.plt",
+     {Mm(29840 - 1869 * 4), 746.0, 0, Mm(2710 * 4)},
+     {Mm(21712), 746.1, 0, Mm(13216)},
+     -1,
+     7240},
     {"monoplots_sola_ornament.hpgl", {10.4, 194.6, 102.0, 280.3}, {10.4, 194.6, 102.0, 280.3}, 0, 6311},
     {"monoplots_turniere_lettering.hpgl", {30.6, 409.7, 95.3, 118.5}, {30.6, 409.7, 95.3, 118.5}, 0, 1448},
     // AA arcs bulge a little beyond their end points.
@@ -61,18 +69,26 @@ const CorpusCase kCases[] = {
     {"vk2bea_dsn_antenna_wireframe.hpgl", {24.0, 389.1, -0.5, 272.0}, {24.0, 389.1, -0.5, 272.0}, 1, 4206},
     // IP 400,4500 and SC 0..9000 x 0..6363; the lettering spans user 0..8525 x 0..1677.
     {"vk2bea_hp_logo_lettering.hpgl",
-     {Mm(0, 29840 / 9000.0, 400), Mm(8525, 29840 / 9000.0, 400), Mm(0, 18800 / 6363.0, 4500), Mm(1677, 18800 / 6363.0, 4500)},
-     {Mm(0, 29840 / 9000.0, 400), Mm(8525, 29840 / 9000.0, 400), Mm(0, 18800 / 6363.0, 4500), Mm(1677, 18800 / 6363.0, 4500)},
-     0, 1768},
+     {Mm(0, 29840 / 9000.0, 400), Mm(8525, 29840 / 9000.0, 400), Mm(0, 18800 / 6363.0, 4500),
+      Mm(1677, 18800 / 6363.0, 4500)},
+     {Mm(0, 29840 / 9000.0, 400), Mm(8525, 29840 / 9000.0, 400), Mm(0, 18800 / 6363.0, 4500),
+      Mm(1677, 18800 / 6363.0, 4500)},
+     0,
+     1768},
     // SC 0..639 x 0..479 on the bed; the screen's boxes span user 3..636 x 61..476, the labels lie inside.
     {"vk2bea_rs_analyzer_screen_dump.hpgl",
      {Mm(3, 29840 / 639.0), Mm(636, 29840 / 639.0), Mm(61, 18800 / 479.0), Mm(476, 18800 / 479.0)},
-     {Mm(3, 29840 / 639.0), Mm(636, 29840 / 639.0), Mm(61, 18800 / 479.0), Mm(476, 18800 / 479.0)}, 0, 1978},
+     {Mm(3, 29840 / 639.0), Mm(636, 29840 / 639.0), Mm(61, 18800 / 479.0), Mm(476, 18800 / 479.0)},
+     0,
+     1978},
     // SC 0..2247 x 0..1800 and IP 3500,300; the drawing spans user 3..1369 x -38..1741.
     {"vk2bea_space_shuttle_illustration.hpgl",
-     {Mm(3, 29840 / 2247.0, 3500), Mm(1369, 29840 / 2247.0, 3500), Mm(-38, 18800 / 1800.0, 300), Mm(1741, 18800 / 1800.0, 300)},
-     {Mm(3, 29840 / 2247.0, 3500), Mm(1369, 29840 / 2247.0, 3500), Mm(-38, 18800 / 1800.0, 300), Mm(1741, 18800 / 1800.0, 300)},
-     1, 4255},
+     {Mm(3, 29840 / 2247.0, 3500), Mm(1369, 29840 / 2247.0, 3500), Mm(-38, 18800 / 1800.0, 300),
+      Mm(1741, 18800 / 1800.0, 300)},
+     {Mm(3, 29840 / 2247.0, 3500), Mm(1369, 29840 / 2247.0, 3500), Mm(-38, 18800 / 1800.0, 300),
+      Mm(1741, 18800 / 1800.0, 300)},
+     1,
+     4255},
 };
 
 void PrintTo(const CorpusCase& k, std::ostream* os) { *os << k.file; }
@@ -92,9 +108,11 @@ TEST_P(HpglCorpus, ConvertsWithAPlausibleExtent) {
     for (int i = 0; i < 4; ++i) {
         const bool isMin = i % 2 == 0;
         EXPECT_TRUE(isMin ? got[i] <= k.inner[i] + slack : got[i] >= k.inner[i] - slack)
-            << "extent " << i << " = " << got[i] << " does not reach " << k.inner[i] << "\n" << notes;
+            << "extent " << i << " = " << got[i] << " does not reach " << k.inner[i] << "\n"
+            << notes;
         EXPECT_TRUE(isMin ? got[i] >= k.outer[i] - slack : got[i] <= k.outer[i] + slack)
-            << "extent " << i << " = " << got[i] << " beyond " << k.outer[i] << "\n" << notes;
+            << "extent " << i << " = " << got[i] << " beyond " << k.outer[i] << "\n"
+            << notes;
     }
     if (k.leavesBed >= 0) {
         EXPECT_EQ(c.leavesBed, k.leavesBed == 1) << notes;
@@ -106,7 +124,8 @@ TEST_P(HpglCorpus, ConvertsWithAPlausibleExtent) {
 
 INSTANTIATE_TEST_SUITE_P(Files, HpglCorpus, ::testing::ValuesIn(kCases), [](const auto& info) {
     std::string name = info.param.file;
-    for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
     return name;
 });
 
@@ -117,8 +136,9 @@ TEST(HpglCorpusFiles, EveryFileHasACase) {
         if (entry.path().extension() == ".md") continue;
         ++plots;
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(std::any_of(std::begin(kCases), std::end(kCases), [&](const CorpusCase& k) { return name == k.file; }))
-            << name;
+        EXPECT_TRUE(std::any_of(std::begin(kCases), std::end(kCases), [&](const CorpusCase& k) {
+            return name == k.file;
+        })) << name;
     }
     EXPECT_EQ(plots, std::size(kCases));
 }
@@ -126,8 +146,9 @@ TEST(HpglCorpusFiles, EveryFileHasACase) {
 TEST(HpglCorpusFiles, RotatedFrameWindowLandsOnItsPage) {
     // The frame file's set-up with its SC window drawn: RO 90 puts the window onto the page
     // 0..286 x 0..192.5 mm, nowhere negative.
-    const auto c = Convert("PS 11440 7700\nRO 90\nIP 0 0 7700 11440\nSC -3850 3850 -5720 5720\nSP1\n"
-                           "PUPA-3850 -5720\nPDPA3850 -5720\nPDPA3850 5720\nPDPA-3850 5720\nPDPA-3850 -5720\n");
+    const auto c = Convert(
+        "PS 11440 7700\nRO 90\nIP 0 0 7700 11440\nSC -3850 3850 -5720 5720\nSP1\n"
+        "PUPA-3850 -5720\nPDPA3850 -5720\nPDPA3850 5720\nPDPA-3850 5720\nPDPA-3850 -5720\n");
     EXPECT_EQ((std::vector<double>{c.minXmm, c.maxXmm, c.minYmm, c.maxYmm}), (std::vector<double>{0, 286, 0, 192.5}));
     EXPECT_FALSE(c.leavesBed);
 }

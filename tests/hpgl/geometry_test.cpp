@@ -90,13 +90,14 @@ TEST(HpglFrame, EveryRotationPutsTheScaledWindowOnTheBed) {
 TEST(HpglMoves, CoordinateFormsAndPenStates) {
     struct Case {
         const char* plot;
-        const char* records;   // after the version record
+        const char* records;  // after the version record
     };
     const Case cases[] = {
         // No separators at all; PU/PD follow PA/PR.
         {"SP1PAPU6545,6440PRPD-95,90", "execute_penselect 1\npu_default 6545 6440\npd_default -95 90\n"},
         // Blank-separated decimals, a trailing comma, line breaks inside a list.
-        {"SP1\nPUPA10.4 20.6\nPD30,40,\r\n50,60,;", "execute_penselect 1\npu_default 10 21\npd_default 20 19\npd_default 20 20\n"},
+        {"SP1\nPUPA10.4 20.6\nPD30,40,\r\n50,60,;",
+         "execute_penselect 1\npu_default 10 21\npd_default 20 19\npd_default 20 20\n"},
         // A dot: pen lowered and raised without moving.
         {"SP1;PA100,100;PD;PU;", "execute_penselect 1\npu_default 100 100\npd_default 0 0\npu_default 0 0\n"},
         // Raised and lowered again in place: the lift is written before the next pen-down move.
@@ -107,7 +108,8 @@ TEST(HpglMoves, CoordinateFormsAndPenStates) {
         {"SP1;PD10,0;PU10,0;SP2;PU10,0;", "execute_penselect 1\npd_default 10 0\nexecute_penselect 2\n"},
         // Lower case mnemonics; an exponent, and an 'E' that starts the next mnemonic.
         {"sp1;pd5,5;", "execute_penselect 1\npd_default 5 5\n"},
-        {"SP1;PD1.5e2,0,300,0EA0,0;", "execute_penselect 1\npd_default 150 0\npd_default 150 0\npd_default -300 0\npd_default 300 0\n"},
+        {"SP1;PD1.5e2,0,300,0EA0,0;",
+         "execute_penselect 1\npd_default 150 0\npd_default 150 0\npd_default -300 0\npd_default 300 0\n"},
     };
     for (const Case& k : cases) {
         const auto c = Convert(k.plot);
@@ -125,7 +127,8 @@ TEST(HpglMoves, RelativeMovesNeverDrift) {
         sx += m.dx(), sy += m.dy();
         EXPECT_TRUE(m.dx() == 1 && m.dy() == 1);
     }
-    EXPECT_EQ((std::vector<int64_t>{sx, sy, static_cast<int64_t>(moves.size())}), (std::vector<int64_t>{400, 400, 400}));
+    EXPECT_EQ((std::vector<int64_t>{sx, sy, static_cast<int64_t>(moves.size())}),
+              (std::vector<int64_t>{400, 400, 400}));
 
     // Scaled: a user unit is a third of a plotter unit; 3000 steps of one user unit make 1000 units.
     plot = "IP0,0,1,1;SC0,3,0,3;SP1;PD;PR";
@@ -139,9 +142,9 @@ TEST(HpglMoves, RelativeMovesNeverDrift) {
 // --- arcs and circles --------------------------------------------------------------------------------------
 
 struct ArcCheck {
-    double drawnPu = 0;        // length of the pen-down moves
-    double worstRadius = 0;    // largest |distance of a vertex from the centre - R|
-    double worstSagitta = 0;   // largest distance of a chord's midpoint inside the circle
+    double drawnPu = 0;       // length of the pen-down moves
+    double worstRadius = 0;   // largest |distance of a vertex from the centre - R|
+    double worstSagitta = 0;  // largest distance of a chord's midpoint inside the circle
     std::size_t chords = 0;
 };
 
@@ -225,7 +228,7 @@ TEST(HpglArcs, ChordCountIsBounded) {
 TEST(HpglOutlines, RectanglesWedgesPolygonsAndFills) {
     struct Case {
         const char* plot;
-        std::vector<int64_t> drawn;   // dx, dy of each pen-down move
+        std::vector<int64_t> drawn;  // dx, dy of each pen-down move
         uint64_t fills;
     };
     const Case cases[] = {
@@ -235,7 +238,9 @@ TEST(HpglOutlines, RectanglesWedgesPolygonsAndFills) {
         {"SP1;PA100,100;RR-50,-50;", {-50, 0, 0, -50, 50, 0, 0, 50}, 1},
         // Polygon mode records the path; EP draws each subpolygon closed, FP the same with a note.
         {"SP1;PA0,0;PM0;PD1000,0,1000,1000;PU;PM2;EP;", {1000, 0, 0, 1000, -1000, -1000}, 0},
-        {"SP1;PA0,0;PM0;PD1000,0,1000,1000;PM1;PU2000,0;PD3000,0;PM2;FP;", {1000, 0, 0, 1000, -1000, -1000, 1000, 0, -1000, 0}, 1},
+        {"SP1;PA0,0;PM0;PD1000,0,1000,1000;PM1;PU2000,0;PD3000,0;PM2;FP;",
+         {1000, 0, 0, 1000, -1000, -1000, 1000, 0, -1000, 0},
+         1},
         // Wedge of 90 degrees in 45-degree chords: out along the radius, the arc, back to the centre.
         {"SP1;PA1000,1000;WG500,0,90,45;", {500, 0, -146, 354, -354, 146, 0, -500}, 1},
     };
@@ -245,7 +250,7 @@ TEST(HpglOutlines, RectanglesWedgesPolygonsAndFills) {
         for (const Move& m : DrawnMoves(c.commands)) drawn.push_back(m.dx()), drawn.push_back(m.dy());
         EXPECT_EQ(drawn, k.drawn) << k.plot << "\n" << c.commands;
         EXPECT_EQ(NoteCount(c, "fill outlined"), k.fills) << k.plot;
-        EXPECT_EQ(Records(c.commands).back().keyword, "pu_default") << k.plot;   // the pen ends up lifted
+        EXPECT_EQ(Records(c.commands).back().keyword, "pu_default") << k.plot;  // the pen ends up lifted
     }
 }
 
@@ -255,7 +260,7 @@ TEST(HpglOutlines, WindowClipsPenDownMoves) {
     const auto d = DrawnMoves(c.commands);
     ASSERT_EQ(d.size(), 2u) << c.commands;
     EXPECT_EQ((std::vector<int64_t>{d[0].x0, d[0].y0, d[0].x1, d[0].y1}), (std::vector<int64_t>{0, 500, 1000, 500}));
-    EXPECT_EQ((std::vector<int64_t>{d[1].x0, d[1].x1}), (std::vector<int64_t>{1500, 2000}));   // IW; ends clipping
+    EXPECT_EQ((std::vector<int64_t>{d[1].x0, d[1].x1}), (std::vector<int64_t>{1500, 2000}));  // IW; ends clipping
     EXPECT_EQ(NoteCount(c, "clipped"), 1u);
 }
 
@@ -271,7 +276,7 @@ TEST(HpglOutlines, TicksAndBezier) {
     int64_t top = 0;
     for (const Move& m : b) top = std::max(top, m.y1);
     EXPECT_EQ((std::vector<int64_t>{b.back().x1, b.back().y1}), (std::vector<int64_t>{1000, 0}));
-    EXPECT_NEAR(top, 750, 10);   // the curve's top, within the flattening tolerance
+    EXPECT_NEAR(top, 750, 10);  // the curve's top, within the flattening tolerance
 }
 
 // --- polyline encoded --------------------------------------------------------------------------------------
@@ -282,7 +287,7 @@ TEST(HpglPolylineEncoded, DecodesHandEncodedNumbers) {
     // 8-bit: 1000 -> 2000 = 16 + 31*64: 'O' 0xDE.
     struct Case {
         const char* data;
-        std::vector<double> expected;   // per step: pen (select) or x, y, penUp, absolute
+        std::vector<double> expected;  // per step: pen (select) or x, y, penUp, absolute
     };
     const Case cases[] = {
         {"7<=O]`O]`G~_H~G~", {1000, 1000, 1, 1, 500, 0, 0, 0, -500, 500, 0, 0}},
@@ -296,8 +301,10 @@ TEST(HpglPolylineEncoded, DecodesHandEncodedNumbers) {
         const auto pe = corvanta::hpgl::DecodePolylineEncoded(k.data);
         std::vector<double> got;
         for (const auto& s : pe.steps) {
-            if (s.kind == corvanta::hpgl::EncodedStep::Kind::SelectPen) got.push_back(s.pen);
-            else got.insert(got.end(), {s.value.x, s.value.y, double(s.penUp), double(s.absolute)});
+            if (s.kind == corvanta::hpgl::EncodedStep::Kind::SelectPen)
+                got.push_back(s.pen);
+            else
+                got.insert(got.end(), {s.value.x, s.value.y, double(s.penUp), double(s.absolute)});
         }
         EXPECT_EQ(got, k.expected) << k.data;
         EXPECT_FALSE(pe.badNumber || pe.unpairedCoordinate || pe.danglingFlag) << k.data;
@@ -308,12 +315,14 @@ TEST(HpglPolylineEncoded, DecodesHandEncodedNumbers) {
 
 TEST(HpglPolylineEncoded, DrawsTheDecodedPath) {
     const auto c = Convert("IN;PE7:c<=O]`O]`G~_H~G~;PU;");
-    EXPECT_EQ(c.commands, "CorvantaCmdVer 1\nexecute_penselect 2\npu_default 1000 1000\npd_default 500 0\n"
-                          "pd_default -500 500\npu_default 0 0\n");
+    EXPECT_EQ(c.commands,
+              "CorvantaCmdVer 1\nexecute_penselect 2\npu_default 1000 1000\npd_default 500 0\n"
+              "pd_default -500 500\npu_default 0 0\n");
     // Scaled: the encoded numbers are user units.
     const auto s = DrawnMoves(Convert("SP1;IP0,0,2000,2000;SC0,1000,0,1000;PE7<=G~G~G~_;").commands);
     ASSERT_EQ(s.size(), 1u);
-    EXPECT_EQ((std::vector<int64_t>{s[0].x0, s[0].y0, s[0].x1, s[0].y1}), (std::vector<int64_t>{1000, 1000, 2000, 1000}));
+    EXPECT_EQ((std::vector<int64_t>{s[0].x0, s[0].y0, s[0].x1, s[0].y1}),
+              (std::vector<int64_t>{1000, 1000, 2000, 1000}));
 }
 
 }  // namespace

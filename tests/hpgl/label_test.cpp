@@ -25,7 +25,7 @@ TEST(HpglFont, EmbeddedGlyphStrokes) {
 // A label at (1000,1000): each pen-down move as x0, y0, dx, dy.
 struct LabelCase {
     const char* name;
-    const char* plot;   // appended to "SP1;PA1000,1000;SI1,1;": characters 400 units wide and high
+    const char* plot;  // appended to "SP1;PA1000,1000;SI1,1;": characters 400 units wide and high
     std::vector<int64_t> drawn;
 };
 
@@ -66,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"LineFeed", "LBI\r\nI\x03", {1200, 1400, 0, -400, 1200, 600, 0, -400}},
         // DT: another terminator; with mode 0 the terminator is printed too ('*' has three strokes).
         LabelCase{"Terminator", "DT#;LBI#", {1200, 1400, 0, -400}},
-        LabelCase{"PrintedTerminator", "DT*,0;LBI*",
+        LabelCase{"PrintedTerminator",
+                  "DT*,0;LBI*",
                   {1200, 1400, 0, -400, 1800, 1286, 0, -229, 1657, 1229, 286, -115, 1943, 1229, -286, -115}},
         // Symbol mode: the character centred on every point ('+' is 18 font units each way).
         LabelCase{"Symbol", "SM+;PA2000,2000;", {2000, 2171, 0, -342, 1743, 2000, 514, 0}}),
@@ -81,20 +82,25 @@ TEST(HpglLabel, CapitalFillsTheCharacterSize) {
 
 TEST(HpglLabel, PositionAfterTheLabel) {
     struct Case {
-        const char* plot;     // after "SP1;SI1,1;PA1000,1000;"; then "PD;PR100,0;" shows where the pen is
+        const char* plot;  // after "SP1;SI1,1;PA1000,1000;"; then "PD;PR100,0;" shows where the pen is
         int64_t x, y;
     };
     const Case cases[] = {
-        {"LBII\x03", 2200, 1000},                  // after the last cell
-        {"LO5;LBII\x03", 1000, 1000},              // a justified label leaves the position where it was
-        {"CP2,1;", 2200, 1800},                    // two cells right, one line up
-        {"LBII\x03" "CP;", 1000, 200},             // CP alone: carriage return and line feed
-        {"LBI\x03" "LBI\x03", 2200, 1000},         // labels continue each other
+        {"LBII\x03", 2200, 1000},      // after the last cell
+        {"LO5;LBII\x03", 1000, 1000},  // a justified label leaves the position where it was
+        {"CP2,1;", 2200, 1800},        // two cells right, one line up
+        {"LBII\x03"
+         "CP;",
+         1000, 200},  // CP alone: carriage return and line feed
+        {"LBI\x03"
+         "LBI\x03",
+         2200, 1000},  // labels continue each other
     };
     for (const Case& k : cases) {
         const auto d = DrawnMoves(Convert(std::string("SP1;SI1,1;PA1000,1000;") + k.plot + "PD;PR100,0;").commands);
         ASSERT_FALSE(d.empty()) << k.plot;
-        EXPECT_EQ((std::vector<int64_t>{d.back().x0, d.back().y0, d.back().dx()}), (std::vector<int64_t>{k.x, k.y, 100}))
+        EXPECT_EQ((std::vector<int64_t>{d.back().x0, d.back().y0, d.back().dx()}),
+                  (std::vector<int64_t>{k.x, k.y, 100}))
             << k.plot;
     }
 }
@@ -103,7 +109,7 @@ TEST(HpglLabel, CharactersOutsideTheFontAreBlank) {
     const auto c = Convert("SP1;PA1000,1000;SI1,1;LB\xE9I\x03");
     const auto d = DrawnMoves(c.commands);
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].x0, 1800);   // the blank keeps its cell
+    EXPECT_EQ(d[0].x0, 1800);  // the blank keeps its cell
     EXPECT_EQ(NoteCount(c, "blank characters"), 1u);
 }
 

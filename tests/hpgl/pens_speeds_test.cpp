@@ -12,7 +12,7 @@ namespace {
 
 std::string Table(std::initializer_list<std::pair<int, int>> changes) {
     int v[16];
-    for (int& x : v) x = 500;   // the machine's start-up speeds
+    for (int& x : v) x = 500;  // the machine's start-up speeds
     for (const auto& [pen, speed] : changes) v[pen - 1] = speed;
     std::ostringstream s;
     s << "VectorSpeed";
@@ -32,8 +32,8 @@ std::string AllPens(int speed) {
 TEST(HpglPens, SelectionsAndSpeedTables) {
     struct Case {
         const char* plot;
-        std::string records;   // after the version record
-        const char* note;      // a note the plot must have, or ""
+        std::string records;  // after the version record
+        const char* note;     // a note the plot must have, or ""
     };
     // VS is in cm/s; the table is in thousandths of 104.14 cm/s (the Y axis maximum, 124968 plotbed units/s).
     const Case cases[] = {
@@ -45,7 +45,7 @@ TEST(HpglPens, SelectionsAndSpeedTables) {
         {"VS10,3;VS20,5;", Table({{3, 96}}) + Table({{3, 96}, {5, 192}}), ""},
         {"VS200;", AllPens(1000), "speed clamped"},
         {"VS0;", AllPens(1), "speed clamped"},
-        {"VS52.07;", "", ""},   // 500 thousandths already: no change, no table
+        {"VS52.07;", "", ""},  // 500 thousandths already: no change, no table
         {"VS10;VS;", AllPens(96) + AllPens(500), ""},
         {"VS10,0;", "", "vs pen"},
         // The machine loads a pen's speed when the pen is selected: a VS for the selected pen selects it again.
@@ -67,8 +67,9 @@ TEST(HpglPens, SelectionsAndSpeedTables) {
 TEST(HpglPens, PenSelectionLiftsThePen) {
     // SP lifts the pen: the following coordinates are pen-up moves until PD.
     const auto c = Convert("SP1;PD100,0;SP2;PA200,0;PD300,0;");
-    EXPECT_EQ(c.commands, "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 100 0\nexecute_penselect 2\n"
-                          "pu_default 100 0\npd_default 100 0\n");
+    EXPECT_EQ(c.commands,
+              "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 100 0\nexecute_penselect 2\n"
+              "pu_default 100 0\npd_default 100 0\n");
 }
 
 }  // namespace

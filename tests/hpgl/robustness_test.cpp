@@ -6,8 +6,8 @@
 
 #include "hpgl_test_util.h"
 
-using corvanta::hpgl::Convert;
 using corvanta::hpgl::Conversion;
+using corvanta::hpgl::Convert;
 using corvanta::hpgl::Options;
 using namespace hpgl_test;
 
@@ -50,26 +50,26 @@ void ExpectWellFormed(const Conversion& c, const std::string& what) {
                   (std::vector<double>{minX / 40.0, maxX / 40.0, minY / 40.0, maxY / 40.0}))
             << what;
     }
-    ASSERT_FALSE(c.notes.empty()) << what;   // the extent note at least
+    ASSERT_FALSE(c.notes.empty()) << what;  // the extent note at least
 }
 
 TEST(HpglMalformed, EachGetsANoteAndASoundResult) {
     struct Case {
         std::string plot;
         const char* note;
-        std::size_t drawn;   // pen-down records expected from what was readable
+        std::size_t drawn;  // pen-down records expected from what was readable
     };
     const Case cases[] = {
         {"", "no instructions", 0},
         {std::string("\0\0\0", 3), "no instructions", 0},
-        {"SP1;PD100,", "odd coordinates", 1},   // the pen was lowered: a dot
+        {"SP1;PD100,", "odd coordinates", 1},  // the pen was lowered: a dot
         {"SP1;PD100,0;PA5", "odd coordinates", 1},
         {"SP1;PD100,0;P", "truncated mnemonic", 1},
         {"SP1;PA1000000000000000000000000000000,0;PD0,0;", "huge number", 1},
         {"SP1;PA99999999999,0;PD0,0;", "clamped coordinate", 1},
         {"SP1;PA1e30,0;PD0,0;", "huge number", 1},
         {"SP1;PA-1E+999,0;PD0,0;", "huge number", 1},
-        {"SP1;PA0,0;LBabc", "malformed LB", 41},   // the glyphs' 5 strokes have 41 segments
+        {"SP1;PA0,0;LBabc", "malformed LB", 41},  // the glyphs' 5 strokes have 41 segments
         {"SP1;PE<=O", "malformed PE", 0},
         {"SP1;AA100;PD1,0", "malformed AA", 1},
         {"SP1;CI;", "malformed CI", 0},
@@ -97,26 +97,31 @@ TEST(HpglMalformed, EachGetsANoteAndASoundResult) {
 
 TEST(HpglMalformed, HugeCoordinatesAreClampedNotWrapped) {
     const auto c = Convert("SP1;PA99999999999,-99999999999;PD0,0;");
-    EXPECT_EQ(c.commands, "CorvantaCmdVer 1\nexecute_penselect 1\npu_default 50000000 -50000000\n"
-                          "pd_default -50000000 50000000\n");
+    EXPECT_EQ(c.commands,
+              "CorvantaCmdVer 1\nexecute_penselect 1\npu_default 50000000 -50000000\n"
+              "pd_default -50000000 50000000\n");
     EXPECT_TRUE(c.leavesBed);
 }
 
 TEST(HpglEscapes, SkippedAroundThePlot) {
     struct Case {
         std::string plot;
-        const char* records;   // after the version record
+        const char* records;  // after the version record
     };
     const Case cases[] = {
         // Device-control sequences of a serial plotter.
         {"\x1b.(;\x1b.I81;;17:\x1b.N;19:IN;SP1;PD100,0;", "execute_penselect 1\npd_default 100 0\n"},
         // HP-GL/2 inside PCL: what lies between ESC%0A and ESC%0B is PCL, not plot.
-        {"\x1b" "E\x1b%0BIN;SP1;PD100,0;\x1b%0A PD50,50 SP3 \x1b" "E\x1b%0BPR0,5;\x1b%0A\x0c",
+        {"\x1b"
+         "E\x1b%0BIN;SP1;PD100,0;\x1b%0A PD50,50 SP3 \x1b"
+         "E\x1b%0BPR0,5;\x1b%0A\x0c",
          "execute_penselect 1\npd_default 100 0\npd_default 0 5\n"},
         // A PCL escape's binary payload is skipped, letters and all.
         {"\x1b*b5WPD9,9SP1;PD100,0;", "execute_penselect 1\npd_default 100 0\n"},
         // ESC E in a plain HP-GL file (no ESC%B later) does not hide the plot.
-        {"\x1b" "EIN;SP1;PD100,0;", "execute_penselect 1\npd_default 100 0\n"},
+        {"\x1b"
+         "EIN;SP1;PD100,0;",
+         "execute_penselect 1\npd_default 100 0\n"},
         {"@PJL ENTER LANGUAGE=HPGL2\r\nSP1;PD100,0;", "execute_penselect 1\npd_default 100 0\n"},
     };
     for (const Case& k : cases) {
@@ -154,12 +159,87 @@ TEST(HpglLimits, WorkStopsAtTheMoveLimit) {
 // deeper into the interpreter).  Every one must give well-formed records.
 TEST(HpglMalformed, RandomInputFuzz) {
     std::mt19937 rng(20240611);
-    const char* pieces[] = {"PA", "PR", "PU", "PD", "CI", "AA", "AR", "AT", "RT", "EA", "ER", "RA", "RR", "EW", "WG",
-                            "PM", "EP", "FP", "PE", "LB", "DT", "SM", "SI", "SR", "DI", "DR", "LO", "CP", "ES", "SL",
-                            "SC", "IP", "IR", "RO", "IW", "PS", "IN", "DF", "SP", "VS", "CT", "BZ", "BR", "XT", "TL",
-                            "LT", "PG", "1e9", "-", ",", ";", ";", " ", "0", "1", "-7", "2.5", "90", "360", "1000000",
-                            "99999999999999999999", ".", "\x03", "\x1b", "\x1b%0A", "\x1b%1B", "\x1b" "E", "\x1b.",
-                            "<", "=", ">", ":", "7", "?", "~", "\xC0", "\xFE", "\r\n", "\"", "@PJL"};
+    const char* pieces[] = {"PA",
+                            "PR",
+                            "PU",
+                            "PD",
+                            "CI",
+                            "AA",
+                            "AR",
+                            "AT",
+                            "RT",
+                            "EA",
+                            "ER",
+                            "RA",
+                            "RR",
+                            "EW",
+                            "WG",
+                            "PM",
+                            "EP",
+                            "FP",
+                            "PE",
+                            "LB",
+                            "DT",
+                            "SM",
+                            "SI",
+                            "SR",
+                            "DI",
+                            "DR",
+                            "LO",
+                            "CP",
+                            "ES",
+                            "SL",
+                            "SC",
+                            "IP",
+                            "IR",
+                            "RO",
+                            "IW",
+                            "PS",
+                            "IN",
+                            "DF",
+                            "SP",
+                            "VS",
+                            "CT",
+                            "BZ",
+                            "BR",
+                            "XT",
+                            "TL",
+                            "LT",
+                            "PG",
+                            "1e9",
+                            "-",
+                            ",",
+                            ";",
+                            ";",
+                            " ",
+                            "0",
+                            "1",
+                            "-7",
+                            "2.5",
+                            "90",
+                            "360",
+                            "1000000",
+                            "99999999999999999999",
+                            ".",
+                            "\x03",
+                            "\x1b",
+                            "\x1b%0A",
+                            "\x1b%1B",
+                            "\x1b"
+                            "E",
+                            "\x1b.",
+                            "<",
+                            "=",
+                            ">",
+                            ":",
+                            "7",
+                            "?",
+                            "~",
+                            "\xC0",
+                            "\xFE",
+                            "\r\n",
+                            "\"",
+                            "@PJL"};
     std::uniform_int_distribution<int> piece(0, static_cast<int>(std::size(pieces)) - 1), byte(0, 255), len(0, 120);
     Options o;
     o.maxRecords = 20000;
@@ -167,8 +247,10 @@ TEST(HpglMalformed, RandomInputFuzz) {
         std::string plot;
         const int n = len(rng);
         for (int j = 0; j < n; ++j) {
-            if (i % 3 == 0) plot.push_back(static_cast<char>(byte(rng)));
-            else plot += pieces[piece(rng)];
+            if (i % 3 == 0)
+                plot.push_back(static_cast<char>(byte(rng)));
+            else
+                plot += pieces[piece(rng)];
         }
         const auto c = Convert(plot, o);
         ExpectWellFormed(c, "fuzz case " + std::to_string(i));

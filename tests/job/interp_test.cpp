@@ -22,8 +22,7 @@ S Records(const std::string& text) {
 TEST(CmdReader, FieldCountsWrappedNumbersAndLongKeywords) {
     EXPECT_EQ(Records("pd_default 10 -20\r\n\tRasterDPI\n+300 ToPclMode"),
               (S{"pd_default|3|10|-20", "RasterDPI|2|300|", "ToPclMode|1||"}));
-    EXPECT_EQ(Records("a 4294967297 -4294967295 b 2147483648 4294967295 " + std::string(300, 'k') +
-                      " 5 c 99999999999"),
+    EXPECT_EQ(Records("a 4294967297 -4294967295 b 2147483648 4294967295 " + std::string(300, 'k') + " 5 c 99999999999"),
               (S{"a|3|1|1", "b|3|-2147483648|-1", std::string(CMD_TOKEN_BUF - 1, 'k') + "|2|5|", "c|2|1215752191|"}));
     EXPECT_TRUE(Records(" \n\t ").empty());
 }
@@ -39,9 +38,10 @@ struct Job : Rig {
 };
 
 TEST(Interpreter, StoresFieldsAtTheirWidths) {
-    Job j("RasterDPI 65537 RasterUnit -1 RasterBandingFree 257 RasterPower 1000 ImageWidth -5 "
-          "ImageHeight 2147483647 RasterAccelEngrave 258 RasterBuEngrave 1 RasterSpeedX 65536 "
-          "RasterSpeedY 70000 RasterFiringType 3 SetVerticalPositionPCL 1 1016 SetHorizontalPositionPCL 385 -7");
+    Job j(
+        "RasterDPI 65537 RasterUnit -1 RasterBandingFree 257 RasterPower 1000 ImageWidth -5 "
+        "ImageHeight 2147483647 RasterAccelEngrave 258 RasterBuEngrave 1 RasterSpeedX 65536 "
+        "RasterSpeedY 70000 RasterFiringType 3 SetVerticalPositionPCL 1 1016 SetHorizontalPositionPCL 385 -7");
     const CurrentFileRec& cf = *j.ptCurrentFile;
     EXPECT_EQ((V{cf.RasterDPI, cf.RasterUnit, cf.RasterBandingFree, cf.RasterPower, cf.ImageWidth, cf.ImageHeight,
                  cf.RasterAccelEngrave, cf.RasterBuEngrave, cf.RasterSpeedX, cf.RasterSpeedY, cf.RasterFiringType,
@@ -67,7 +67,9 @@ TEST(Interpreter, RecordsThatEndTheJob) {
         ASSERT_FALSE(j.StatusLines.empty()) << text;
         EXPECT_EQ(j.StatusLines[0], "CVQX_OK") << text;
         EXPECT_EQ((V{j.rc, j.ptCurrentFile->RasterDPI, j.ptCurrentFile->RasterUnit, j.ptCurrentFile->RasterPower,
-                     j.freeptr - j.VdbOnline}), (V{1, 300, 0, 0, 0})) << text;
+                     j.freeptr - j.VdbOnline}),
+                  (V{1, 300, 0, 0, 0}))
+            << text;
         ASSERT_TRUE(j.EndedEarly.has_value()) << text;
         EXPECT_EQ(std::tuple(j.EndedEarly->record, j.EndedEarly->text), std::tuple(2u, quoted)) << text;
     }
@@ -91,8 +93,9 @@ TEST(Interpreter, VectorSpeedAndVersionOne) {
 TEST(Interpreter, PenChangesOnlyWhenThePenStateDiffers) {
     Job a("pd_default 0 0 pd_default 10 0");
     const VdbData* b = a.VdbOnline;
-    EXPECT_EQ((V{a.freeptr - b, b[0].kind, b[1].kind, b[1].vect.dx, b[1].vect.dy, a.positionx, a.CmdPenDown,
-                 a.VectCnt}), (V{2, SHORT_PEN_DOWN, VECTOR, 30, 0, 30, 1, 1}));
+    EXPECT_EQ(
+        (V{a.freeptr - b, b[0].kind, b[1].kind, b[1].vect.dx, b[1].vect.dy, a.positionx, a.CmdPenDown, a.VectCnt}),
+        (V{2, SHORT_PEN_DOWN, VECTOR, 30, 0, 30, 1, 1}));
 
     // The pen selection lifts the pen but the interpreter still holds it down.
     Job s("pd_default 0 0 execute_penselect 2 pd_default 10 -4 pu_default 0 0 pd_default 0 0");

@@ -40,23 +40,22 @@ TEST(FloorSum, MatchesTheSumOfFloors) {
         uint64_t n, m, a, b;
     };
     const Row rows[] = {
-        {0, 7, 3, 5},                  // empty sum
-        {1, 7, 3, 5},                  // b alone
-        {10, 1, 3, 5},                 // m = 1: no rounding
-        {10, 7, 0, 20},                // constant terms, b >= m
-        {10, 7, 14, 0},                // a a multiple of m
-        {100, 7, 3, 5},                // a < m: the reduction swaps
-        {1000, 360, 997, 359},         // several swaps
-        {65537, 32768, 184320, 1u << 23},                          // a realistic ramp in 1/256 units
-        {65537, 32768, 0xFFFFFFFFu, 0xFFFFFFFFu},                  // the largest velocities
-        {65537, kWrap, 0xFFFFFFFFu, 2 * kWrap - 1},                // wrap counts at the largest arguments
-        {65537, kWrap, 0x9E3779B9u, 12345},                        // an irrational-looking slope
+        {0, 7, 3, 5},                                // empty sum
+        {1, 7, 3, 5},                                // b alone
+        {10, 1, 3, 5},                               // m = 1: no rounding
+        {10, 7, 0, 20},                              // constant terms, b >= m
+        {10, 7, 14, 0},                              // a a multiple of m
+        {100, 7, 3, 5},                              // a < m: the reduction swaps
+        {1000, 360, 997, 359},                       // several swaps
+        {65537, 32768, 184320, 1u << 23},            // a realistic ramp in 1/256 units
+        {65537, 32768, 0xFFFFFFFFu, 0xFFFFFFFFu},    // the largest velocities
+        {65537, kWrap, 0xFFFFFFFFu, 2 * kWrap - 1},  // wrap counts at the largest arguments
+        {65537, kWrap, 0x9E3779B9u, 12345},          // an irrational-looking slope
         {4097, 3, 2, 1},
     };
     for (const Row& r : rows) {
         unsigned __int128 expected = 0;
-        for (uint64_t i = 0; i < r.n; ++i)
-            expected += (static_cast<unsigned __int128>(r.a) * i + r.b) / r.m;
+        for (uint64_t i = 0; i < r.n; ++i) expected += (static_cast<unsigned __int128>(r.a) * i + r.b) / r.m;
         EXPECT_EQ(FloorSum(r.n, r.m, r.a, r.b), static_cast<uint64_t>(expected))
             << "n " << r.n << " m " << r.m << " a " << r.a << " b " << r.b;
     }
@@ -87,7 +86,9 @@ const Worked kWorked[] = {
     {"Ld 2, K 1 unit: reaches 2 at step 1", {0x800000, 2, 1000, 100, 1}, 0, 16128},
     {"K 2^31: vel wraps every other step; step limit", {0x80000000u, 300, 1000000, 3, 1}, 3, 82432},
     {"K 0x90000000: vel steps over [Ld << 23, 2^32) at its first wrap, lands in it at step 7",
-     {0x90000000u, 480, 1000000, 100, 1}, 6, 337152},
+     {0x90000000u, 480, 1000000, 100, 1},
+     6,
+     337152},
     {"same, Ld 481: vel_7 just reaches it", {0x90000000u, 481, 1000000, 100, 1}, 6, 337152},
     {"same, Ld 482: vel_7 falls short", {0x90000000u, 482, 1000000, 100, 1}, 100, 6120192},
     {"no step, vel - K wraps in the final correction", {0x800001, 1000, 0, 5, 1}, 0, 4294852353u},
@@ -95,9 +96,13 @@ const Worked kWorked[] = {
     {"creep 4, target 2^32 - 1", {0, 1000, 0xFFFFFFFFu, 65535, 4}, 65535, 67123200},
     {"K 2^32 - 1: vel falls by 2^-23 per step", {0xFFFFFFFFu, 1000, 0xFFFFFFFFu, 65535, 1}, 65535, 16694788},
     {"pd 447 units below its wrap at 511 units per tick: target window stepped over twice",
-     {0, 600, (1u << 24) - 1, 65535, 511}, 65535, 4277944832u},
-    {"window stepped over at the first step, reached after pd wraps", {0xFFFFFFF8u, 600, 16776770, 65535, 511},
-     32833, 4294819264u},
+     {0, 600, (1u << 24) - 1, 65535, 511},
+     65535,
+     4277944832u},
+    {"window stepped over at the first step, reached after pd wraps",
+     {0xFFFFFFF8u, 600, 16776770, 65535, 511},
+     32833,
+     4294819264u},
     {"same, one unit further", {0xFFFFFFF8u, 600, 16776771, 65535, 511}, 32833, 4294819264u},
     {"chain of short vectors, accel 3705: 400 units", {1896960, 400, 400, 65535, 1}, 50, 99819},
     {"chain of short vectors: 400 units plus 389", {1896960, 400, 789, 65535, 1}, 76, 200535},
@@ -147,8 +152,8 @@ TEST(CornerSim, GridOfEdgeValues) {
             for (uint32_t Ld : {0u, 1u, 2u, 100u, 511u, 512u, 0xFFFFFFFFu})
                 for (uint16_t H : {0, 1, 100, 65535}) {
                     const uint32_t pdUnits = ((64u - static_cast<uint32_t>(creep)) << 8) >> 8;
-                    for (uint32_t target : {0u, 1u, 64u, 1000u, 100000u, (1u << 24) - 1, 1u << 24, 0xFFFFFFFFu,
-                                            pdUnits, pdUnits + 1, pdUnits + 2, pdUnits + 600})
+                    for (uint32_t target : {0u, 1u, 64u, 1000u, 100000u, (1u << 24) - 1, 1u << 24, 0xFFFFFFFFu, pdUnits,
+                                            pdUnits + 1, pdUnits + 2, pdUnits + 600})
                         CheckAgainstLoop({K, Ld, target, H, creep}, failures);
                 }
     EXPECT_EQ(failures, 0);
@@ -172,8 +177,8 @@ Tally RunDistribution(uint64_t seed, int cases, Input (*draw)(std::mt19937_64&))
         t.cases += 1;
         if (s.n > 0) {
             t.stepped += 1;
-            if (v0 + uint64_t{s.n} * in.K >= kWrap) t.velWrapped += 1;   // vel wrapped before the last step
-            if (s.pd < pd0) t.pdWrapped += 1;                               // pd went round at least once
+            if (v0 + uint64_t{s.n} * in.K >= kWrap) t.velWrapped += 1;  // vel wrapped before the last step
+            if (s.pd < pd0) t.pdWrapped += 1;                           // pd went round at least once
             if (s.n == in.H) t.stepLimit += 1;
         }
     }
@@ -231,7 +236,10 @@ TEST(CornerSim, RandomAnyMagnitude) {
             case 1: in.Ld = 0; break;
             case 2: in.target = Below(rng, 70); break;
             case 3: in.H = 0; break;
-            case 4: in.H = 65535; in.Ld = Below(rng, 100); break;   // keep the long runs short: Ld stops them
+            case 4:
+                in.H = 65535;
+                in.Ld = Below(rng, 100);
+                break;  // keep the long runs short: Ld stops them
             default: break;
         }
         return in;

@@ -19,17 +19,21 @@ using PenBlocks = MachineTest;
 
 TEST_F(PenBlocks, RequestForTheStateHeldQueuesNothing) {
     pbdVelType = RASTER_MOVE_CLASS;
-    penupout();   // up since start-up: no block, the class stays
+    penupout();  // up since start-up: no block, the class stays
     EXPECT_EQ(std::tuple(freeptr, pbdVelType), std::tuple(&VdbOnline[0], int{RASTER_MOVE_CLASS}));
     DbgSet(PenSel);
-    EXPECT_EQ(Console([this] { pendnout(); pendnout(); }), "T00000 pendnout(1)\n\rT00000 pendnout(0)\n\r");
+    EXPECT_EQ(Console([this] {
+                  pendnout();
+                  pendnout();
+              }),
+              "T00000 pendnout(1)\n\rT00000 pendnout(0)\n\r");
     EXPECT_EQ(std::tuple(int{VdbOnline[0].cmd}, freeptr, pbdVelType, PenIsUp),
               std::tuple(int{SHORT_PEN_DOWN}, &VdbOnline[1], int{PEN_DOWN_CLASS}, 0));
 }
 
 TEST_F(PenBlocks, PenSelectWhileDownLiftsThePen) {
     pendnout();
-    End_Delay_1 = 5, CREEP_VELOCITY = 4;   // raster values, to be put back
+    End_Delay_1 = 5, CREEP_VELOCITY = 4;  // raster values, to be put back
     Console([this] { execute_penselect(3); });
     EXPECT_EQ(std::tuple(int{VdbOnline[1].kind}, freeptr, PenIsUp, pbdVelType, int{ptCurrentFile->VectorCurrentPen}),
               std::tuple(int{SHORT_PEN_UP}, &VdbOnline[2], 1, int{PEN_UP_CLASS}, 3));
@@ -51,7 +55,7 @@ TEST_F(PenBlocks, PenAboveSixteenEndsTheJob) {
 
 TEST_F(PenBlocks, RasterMoveSelectsTheClassWithoutTouchingThePen) {
     srvo_on_raster_move(RASTER_OFFSET_CLASS);
-    srvo_on_ve(0, -100);   // RASTER_OFFSET vectors always wait 40 ticks
+    srvo_on_ve(0, -100);  // RASTER_OFFSET vectors always wait 40 ticks
     EXPECT_EQ(std::tuple(int{VdbOnline[0].cmd}, PenIsUp, int{VdbOnline[1].vect.end_delay}),
               std::tuple(int{SHORT_PEN_UP}, 1, 40));
 }
@@ -67,15 +71,15 @@ TEST(PenInJob, PenSelectWhileDownIsNotFollowedByAnotherPenDown) {
 }
 
 TEST_F(PenBlocks, PenBlockAndVectorDumps) {
-    srvo_on_pd();   // a pen block: the header only
+    srvo_on_pd();  // a pen block: the header only
     EXPECT_EQ(Console([this] { VdbDump(&VdbOnline[0]); }), "==== VdbData S-PenDn  ====================\n\r");
     srvo_on_ve(100, 0);
     VectData& v = VdbOnline[1].vect;
     v.slope = 32768, v.minrdvel = -512, v.minrvel = 3 << 22;
-    v.cnrvel = 65535;   // unsigned 16-bit fields print unsigned
+    v.cnrvel = 65535;  // unsigned 16-bit fields print unsigned
     const std::vector<std::string> lines = Lines(Console([this] { VdbDump(&VdbOnline[1]); }));
     ASSERT_EQ(lines.size(), 32u);
-    std::string names;   // each line "%-20s = value"
+    std::string names;  // each line "%-20s = value"
     for (size_t i = 1; i < lines.size(); ++i) names += lines[i].substr(0, lines[i].find(' ')) + " ";
     EXPECT_EQ(names,
               "slope majrdisth majrfract minrdisth minrfract acclcount currvel minrdvel minrdvel_fract minrvel "
@@ -95,7 +99,7 @@ TEST_F(PenBlocks, DumpWhilePlanningShowsThePlannedVector) {
     const std::vector<std::string> lines = Lines(Console([this] { srvo_on_ve(100, 0); }));
     ASSERT_EQ(lines.size(), 32u);
     EXPECT_EQ(lines[0], "==== VdbData Vector   0 ==================");
-    EXPECT_EQ(lines[2], "majrdisth            = 400");   // 100 plotbed units x 4
+    EXPECT_EQ(lines[2], "majrdisth            = 400");  // 100 plotbed units x 4
 }
 
 }  // namespace

@@ -31,13 +31,13 @@ protected:
 TEST_F(VectorPlan, GeometryOfSingleMoves) {
     // Octant, major, minor, slope, angle, acclcount of block i.
     const auto geometry = [this](int i) {
-        return std::tuple{int{VdbOnline[i].octant}, V(i).majrdisth.load(), V(i).minrdisth.load(), int{V(i).slope},
-                          int{V(i).angle}, int{V(i).acclcount}};
+        return std::tuple{int{VdbOnline[i].octant}, V(i).majrdisth.load(), V(i).minrdisth.load(),
+                          int{V(i).slope},          int{V(i).angle},       int{V(i).acclcount}};
     };
     for (auto [dx, dy] : {std::pair{300, 0}, {-100, 100}, {0, -50}, {0, 0}}) srvo_on_ve(dx, dy);
     // The zero move took no block.
     EXPECT_EQ(freeptr, &VdbOnline[3]);
-    EXPECT_EQ(geometry(0), std::tuple(0, 1200, 0, 0, 0, 200));   // acclcount of slope 0: pbdAxiaVel
+    EXPECT_EQ(geometry(0), std::tuple(0, 1200, 0, 0, 0, 200));  // acclcount of slope 0: pbdAxiaVel
     // Equal axes: slope 0xFFFF, theta 45, angle |-180 + 45|; acclcount by hand:
     // (200 x 46340) >> 16 = 141 minus (4 x (65536 - 46340)) >> 16 = 1.
     EXPECT_EQ(geometry(1), std::tuple(2, 400, 400, 0xFFFF, 135, 140));
@@ -50,10 +50,11 @@ TEST_F(VectorPlan, GeometryOfSingleMoves) {
 TEST_F(VectorPlan, ChainOfThreeShortVectors) {
     const auto chain = [this](int i) {
         const VectData& v = V(i);
-        return std::tuple{int{v.slope}, v.majrdisth.load(), v.minrdisth.load(), int{v.acclcount}, v.majrdvel.load(),
-                          v.majrvel.load(), v.minrdvel.load(), v.minrvel.load(), int{v.angle}, int{v.relativeAngle},
-                          int{v.end_delay}, v.anglediff.load(), int{v.cnrvel}, v.psuedodist.load(),
-                          v.smoothCnt.load(), v.smoothLoop1.load(), v.smoothLoop2.load()};
+        return std::tuple{int{v.slope},        v.majrdisth.load(),   v.minrdisth.load(), int{v.acclcount},
+                          v.majrdvel.load(),   v.majrvel.load(),     v.minrdvel.load(),  v.minrvel.load(),
+                          int{v.angle},        int{v.relativeAngle}, int{v.end_delay},   v.anglediff.load(),
+                          int{v.cnrvel},       v.psuedodist.load(),  v.smoothCnt.load(), v.smoothLoop1.load(),
+                          v.smoothLoop2.load()};
     };
     srvo_on_ve(100, 0);
     srvo_on_ve(100, 10);
@@ -72,10 +73,10 @@ TEST_F(VectorPlan, ChainOfThreeShortVectors) {
 
 TEST_F(VectorPlan, EndDelayAndRelativeAngleOfTheLink) {
     srvo_on_ve(100, 0);
-    srvo_on_ve(100, 0);    // collinear: relativeAngle 0, the first gets End_Delay_3
-    srvo_on_ve(30, 0);     // 120 servo units, a quarter mm, before a 90-degree turn: End_Delay_2
+    srvo_on_ve(100, 0);  // collinear: relativeAngle 0, the first gets End_Delay_3
+    srvo_on_ve(30, 0);   // 120 servo units, a quarter mm, before a 90-degree turn: End_Delay_2
     srvo_on_ve(0, 100);
-    srvo_on_ve(29, 0);     // 116 servo units: End_Delay_3
+    srvo_on_ve(29, 0);  // 116 servo units: End_Delay_3
     srvo_on_ve(0, 100);
     srvo_on_ve(100, -10);  // angle |-360 + 5| = 355 ...
     srvo_on_ve(100, 10);   // ... and 5: 350 apart, taken as 10
@@ -93,21 +94,21 @@ TEST_F(VectorPlan, OneDegreeWithCloseSlopesCountsAsNoTurn) {
     // Slopes by hand: (1200 << 16) / 12800 = 6144 (5 deg), (1196 << 16) / 12800 = 6123 (4 deg),
     // (1400 << 16) / 12800 = 7168 (6 deg).
     srvo_on_ve(3200, 300);
-    srvo_on_ve(3200, 299);   // 21 counts apart: 0
+    srvo_on_ve(3200, 299);  // 21 counts apart: 0
     srvo_on_ve(3200, 300);
-    srvo_on_ve(3200, 350);   // 1024 counts apart: stays 1
+    srvo_on_ve(3200, 350);  // 1024 counts apart: stays 1
     EXPECT_EQ(std::tuple(int{V(1).relativeAngle}, int{V(2).relativeAngle}, int{V(3).relativeAngle}),
               std::tuple(0, 0, 1));
 }
 
 TEST_F(VectorPlan, SuccessorLongerThanThreeMm) {
     srvo_on_ve(100, 0);
-    srvo_on_ve(361, 0);   // 1444 servo units > 3 x 480
+    srvo_on_ve(361, 0);  // 1444 servo units > 3 x 480
     EXPECT_EQ(std::tuple(int{V(0).cnrvel}, V(0).psuedodist.load()), std::tuple(1, 1440u));
 }
 
 TEST_F(VectorPlan, LookBackStopsAfterThirteenBlocks) {
-    VelAccelPool[PEN_DOWN_CLASS].axial_vel = 2000;   // so no corner limit ends a pass early
+    VelAccelPool[PEN_DOWN_CLASS].axial_vel = 2000;  // so no corner limit ends a pass early
     for (int i = 0; i < 15; ++i) srvo_on_ve(100, 0);
     // 14 short vectors lie behind block 14; block 0 is raised by the passes of
     // blocks 1..13 only (the pass of block 14 stops at block 1).
@@ -124,11 +125,11 @@ protected:
 };
 
 TEST_F(PenUpBand, WorkedExampleAt300And900Mm) {
-    srvo_on_ve(18000, 18000);   // 300 mm, band CD: S 778, V 89, k 39
+    srvo_on_ve(18000, 18000);  // 300 mm, band CD: S 778, V 89, k 39
     EXPECT_EQ(Loaded(), std::tuple(9500, 867, 1041, 222500));
     // On the block, by hand: q = 0x800000 / (9500 << 9) = 1, (1041 x 46340) >> 16 = 736.
     EXPECT_EQ(std::tuple(V(0).majrdvel.load(), int{V(0).acclcount}), std::tuple(9500 << 9, 736));
-    srvo_on_ve(54000, 54000);   // 900 mm, band E
+    srvo_on_ve(54000, 54000);  // 900 mm, band E
     EXPECT_EQ(Loaded(), std::tuple(3705, 4375, 5250, 100000));
 }
 
@@ -148,9 +149,9 @@ TEST(FixMulDiv, SignAndOverflow) {
     // floor(42 / 4) = 10, negative when an odd number of the operands are.
     const int32_t signs[][4] = {{6, 7, 4, 10}, {-6, 7, 4, -10}, {6, 7, -4, -10}, {-6, -7, 4, 10}, {-6, -7, -4, -10}};
     for (const auto& s : signs) EXPECT_EQ(FixMulDiv(s[0], s[1], s[2]), s[3]) << s[0] << s[1] << s[2];
-    EXPECT_EQ(FixMulDiv(0x10000, 0x10000, 1), 0);   // 1 x 1 >= 1: cannot fit
-    EXPECT_EQ(FixMulDiv(0x10000, -0x10000, 3), -1431655765);   // 2^32 / 3
-    EXPECT_EQ(FixMulDiv(0x10000, 0x10000, 2), 0);   // 2^31: only 31 bits are produced
+    EXPECT_EQ(FixMulDiv(0x10000, 0x10000, 1), 0);             // 1 x 1 >= 1: cannot fit
+    EXPECT_EQ(FixMulDiv(0x10000, -0x10000, 3), -1431655765);  // 2^32 / 3
+    EXPECT_EQ(FixMulDiv(0x10000, 0x10000, 2), 0);             // 2^31: only 31 bits are produced
     EXPECT_EQ(FixMulDiv(0x7FFF0000, 0xFFFF, 65536), 0x7FFE8001);
 }
 

@@ -67,28 +67,34 @@ class RasterCases : public RasterFlow, public testing::WithParamInterface<Case> 
 // Resolution.X 0 gives margins of 0, so every first stroke is forward; hard_max.x 0
 // clamps any start at X 0 or more, so the carriage always goes along Y, then X.
 TEST_F(RasterFlow, FirstStrokeIsForwardAndStartsAlongYThenX) {
-    PlaceCarriage(1000, 2000);   // PCL (760, 53920)
+    PlaceCarriage(1000, 2000);  // PCL (760, 53920)
     // Start X 6096 - 1560 = 4536: clamped to -240.
-    EXPECT_EQ(StartImage({}), "srvo_on_raster_move(6); srvo_on_ve(0,50872,0,0); "
-                              "srvo_on_raster_move(6); srvo_on_ve(-1000,0,0,0); ");
+    EXPECT_EQ(StartImage({}),
+              "srvo_on_raster_move(6); srvo_on_ve(0,50872,0,0); "
+              "srvo_on_raster_move(6); srvo_on_ve(-1000,0,0,0); ");
     EXPECT_EQ(std::tuple(int{RasterDir}, PclPosX, x_mrg, PclPosY, y_mrg, PclAbsX, PclAbsY, RasterDistanceX),
               std::tuple(0, 6096, 6096, 3048, 3048, 600, 508, 6168));
     // From there (PCL X -240), an image at 100 dots: start X 1016 - 1560 = -544 is not clamped.
-    EXPECT_EQ(StartImage({.offX = 100}), "srvo_on_raster_move(6); srvo_on_ve(0,0,0,0); "
-                                         "srvo_on_raster_move(6); srvo_on_ve(-304,0,0,0); ");
+    EXPECT_EQ(StartImage({.offX = 100}),
+              "srvo_on_raster_move(6); srvo_on_ve(0,0,0,0); "
+              "srvo_on_raster_move(6); srvo_on_ve(-304,0,0,0); ");
 }
 
 TEST_F(RasterFlow, AlternatingStrokesWithPureTopDownSteps) {
-    StartImage({.banding = 2});   // two rows of 6 units per line
-    EXPECT_EQ(Calls([this] { for (int i = 0; i < 3; ++i) HandleRasterLineOut(); }),
+    StartImage({.banding = 2});  // two rows of 6 units per line
+    EXPECT_EQ(Calls([this] {
+                  for (int i = 0; i < 3; ++i) HandleRasterLineOut();
+              }),
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(0,-12,0,0); "
               "srvo_on_raster_move(4); srvo_on_ve(-6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(0,-12,0,0); "
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(0,-12,0,0); ");
 }
 
 TEST_F(RasterFlow, ForwardOnlyStrokesWithDiagonalBottomUpSteps) {
-    StartImage({.firing = 1, .bottomUp = 1});   // banding 0 steps one row
-    EXPECT_EQ(Calls([this] { for (int i = 0; i < 2; ++i) HandleRasterLineOut(); }),
+    StartImage({.firing = 1, .bottomUp = 1});  // banding 0 steps one row
+    EXPECT_EQ(Calls([this] {
+                  for (int i = 0; i < 2; ++i) HandleRasterLineOut();
+              }),
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(-6168,6,0,0); "
               "srvo_on_raster_move(3); srvo_on_ve(6168,0,0,0); srvo_on_raster_move(5); srvo_on_ve(-6168,6,0,0); ");
 }
@@ -96,7 +102,7 @@ TEST_F(RasterFlow, ForwardOnlyStrokesWithDiagonalBottomUpSteps) {
 using LineSteps = RasterCases<uint16_t>;
 TEST_P(LineSteps, OfAWholeInchAddUpTo3048) {
     const uint16_t unit = GetParam();
-    StartImage({.unit = unit, .offY = unit});   // plotbed Y 3048: the start of an inch, index 0
+    StartImage({.unit = unit, .offY = unit});  // plotbed Y 3048: the start of an inch, index 0
     WaitServoIdle();
     const int32_t y0 = positiony;
     for (int i = 0; i < unit; ++i) HandleRasterLineOut();
@@ -109,8 +115,8 @@ struct AdvanceCase {
     uint8_t bottomUp, banding;
     int32_t height, absY, posY;
 };
-const AdvanceCase kAdvances[] = {{0, 2, 3, 512, 3072}, {1, 2, 3, 504, 3024}, {0, 0, 3, 508, 3048},
-                                 {0, 2, 0, 508, 3048}};
+const AdvanceCase kAdvances[] = {
+    {0, 2, 3, 512, 3072}, {1, 2, 3, 504, 3024}, {0, 0, 3, 508, 3048}, {0, 2, 0, 508, 3048}};
 using CursorAdvance = RasterCases<AdvanceCase>;
 TEST_P(CursorAdvance, AtTheImageEnd) {
     const AdvanceCase& c = GetParam();
@@ -126,7 +132,7 @@ TEST_F(RasterFlow, SecondImagePlacedFromTheCursorOfTheFirst) {
     // Start-up cursor (-240, 55920), PCL (0, 0); offsets of 1 inch each way.
     StartImage({.absolute = 0, .offX = 300, .banding = 1});
     EXPECT_EQ(std::tuple(x_mrg, y_mrg), std::tuple(2808, 58968));
-    HandleEndRasterGraphics();   // row 508 + 2: plotbed 510 x 6 = 3060
+    HandleEndRasterGraphics();  // row 508 + 2: plotbed 510 x 6 = 3060
     // The offsets were consumed by the first start: the second sits at the cursor.
     ptCurrentFile->ImageWidth = 300, ptCurrentFile->ImageHeight = 3;
     Calls([this] { HandleStartRasterGraphics(); });
@@ -134,9 +140,9 @@ TEST_F(RasterFlow, SecondImagePlacedFromTheCursorOfTheFirst) {
 }
 
 TEST_F(RasterFlow, BackToVectorWorkAtTheCursor) {
-    PlaceCarriage(1240, 52872);   // PCL (1000, 3048)
+    PlaceCarriage(1240, 52872);  // PCL (1000, 3048)
     PclPosX = 2000, PclPosY = 1000;
-    End_Delay_1 = 5;   // the raster value, to be put back
+    End_Delay_1 = 5;  // the raster value, to be put back
     EXPECT_EQ(Calls([this] { HandleToHpglMode(); }), "srvo_on_raster_move(6); srvo_on_ve(1000,2048,0,0); ");
     // The move has run (the vector start waits for the servo) and vector settings are back.
     EXPECT_EQ(std::tuple(int{LanguageMode}, positionx, positiony, int{End_Delay_1}), std::tuple(1, 2240, 54920, 24));
@@ -173,7 +179,11 @@ TEST_F(RasterFlow, LineIndexOutsideTheTableIsWrapped) {
 // Run-up by hand: d = ((3048 x ips^2) / 2) / a with a in g, then d / 386.4 + 120;
 // start-up MaxVelocity.X 80 in/s, MaxAcceleration.X 50 (5 g).
 TEST_F(RasterFlow, AccelDistance) {
-    struct Case { uint16_t speedX; int32_t maxAccel; uint16_t expected; };
+    struct Case {
+        uint16_t speedX;
+        int32_t maxAccel;
+        uint16_t expected;
+    };
     const Case cases[] = {
         {0, 50, 120},      // ips 0: 1 mm only
         {500, 50, 1382},   // ips 40: 487680 / 386.4 = 1262.1
@@ -188,7 +198,7 @@ TEST_F(RasterFlow, AccelDistance) {
 }
 
 TEST_F(RasterFlow, RunUpStrokeLengthAndDefaultAcceleration) {
-    Load({});   // speed 1000, RasterAccelEngrave 1: 13 mm instead of 5168 + 600
+    Load({});  // speed 1000, RasterAccelEngrave 1: 13 mm instead of 5168 + 600
     Console([this] { HandleRasterMoving(); });
     EXPECT_EQ(std::tuple(RasterAccelDist, RasterDistanceX), std::tuple(1560, 3048 + 2 * 1560));
     // Acceleration 0 becomes 50 tenths of 1 g (50 x 12350 / 10) and stays for later images.
@@ -198,7 +208,7 @@ TEST_F(RasterFlow, RunUpStrokeLengthAndDefaultAcceleration) {
 }
 
 TEST_F(RasterFlow, StepTableAndIndexFromTheUnit) {
-    SetRasterDistance(4488, 1524, 304);   // half an inch: 1524 x 304 / 3048 = 152
+    SetRasterDistance(4488, 1524, 304);  // half an inch: 1524 x 304 / 3048 = 152
     EXPECT_EQ(std::tuple(RasterDistanceX, RasterStepTable, rasterindicator, RasterIndicatorY),
               std::tuple(4488, RasterStep304.data(), 304, 153));
     // Units dividing 3048 use the even table from index 0, wherever the cursor is.
@@ -212,7 +222,7 @@ TEST_F(RasterFlow, StepTableAndIndexFromTheUnit) {
 
 TEST_F(RasterFlow, ToPclModeTakesTheCursorFromTheCarriage) {
     Load({});
-    PlaceCarriage(1240, 52872);   // PCL (1000, 3048)
+    PlaceCarriage(1240, 52872);  // PCL (1000, 3048)
     HandleHpglToPclPosition();
     // 1000 x 300 / 3048 = 98.4 dots, 3048 x 508 / 3048 rows.
     EXPECT_EQ(std::tuple(PclPosX, PclPosY, PclAbsX, PclAbsY), std::tuple(1000, 3048, 98, 508));

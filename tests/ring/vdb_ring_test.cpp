@@ -21,9 +21,16 @@ TEST_F(VdbRing, TakeAndHandOver) {
     EXPECT_EQ((P{b, freeptr}), (P{&VdbOnline[0], &VdbOnline[1]}));
     EXPECT_EQ((std::vector<int64_t>{b->kind, b->vect.dx.load(), VdbRecordNo[0]}), (std::vector<int64_t>{0, 77, 12}));
     EXPECT_STREQ(VdbRecordText[0], "pd_default 5 6");
-    const struct { VdbData* blk; uint8_t cmd; int32_t pipe; int kind; VdbData* current; } steps[] = {
-        {b, 0, 1, 0, nullptr}, {b, VECTOR | 0x20, 0, VECTOR, nullptr}, {b, VECTOR | 0x20, 1, VECTOR, b},
-        {c, SHORT_PEN_UP, 1, SHORT_PEN_UP, b}};   // servo busy: c waits behind b
+    const struct {
+        VdbData* blk;
+        uint8_t cmd;
+        int32_t pipe;
+        int kind;
+        VdbData* current;
+    } steps[] = {{b, 0, 1, 0, nullptr},
+                 {b, VECTOR | 0x20, 0, VECTOR, nullptr},
+                 {b, VECTOR | 0x20, 1, VECTOR, b},
+                 {c, SHORT_PEN_UP, 1, SHORT_PEN_UP, b}};  // servo busy: c waits behind b
     for (const auto& s : steps) {
         s.blk->cmd = s.cmd;
         pipeflag = s.pipe;

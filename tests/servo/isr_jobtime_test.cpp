@@ -19,7 +19,7 @@ TEST_F(Isr, PenBlockThenFreeBlockTakesTwoTicks) {
     VdbData* pen = QueuePen(SHORT_PEN_UP);
     TickPass();
     EXPECT_EQ(Vals(pen->cmd, IsrState, ProfileState, SVO_VectPtr.load() == pen->next), Vals(0, ISRHOLD, PS_HOLD, 1));
-    TickPass(), TickPass();   // the free block makes the servo idle, then no tick runs
+    TickPass(), TickPass();  // the free block makes the servo idle, then no tick runs
     // Nothing moved; pen blocks never start the count; the census runs while armed.
     EXPECT_EQ(Vals(IsrTick - t0, DX(), DY(), JobTimePhase, JobStartTick, JobEndTick, CensusSum(), !SVO_VectPtr.load()),
               Vals(2, 0, 0, 1, 0, 0, 2, 1));
@@ -56,7 +56,7 @@ TEST_F(JobTime, MarksFollowStateStores) {
     // (even for ISRIDLE) once per arming; every return to hold, but not hold
     // to hold, moves the end.
     IsrState = ISRIDLE;
-    const int64_t steps[][5] = {{10, ISRACC, 1, 0, 0},  {11, ISRHOLD, 1, 0, 0},  {12, ISRIDLE, 2, 12, 0},
+    const int64_t steps[][5] = {{10, ISRACC, 1, 0, 0},    {11, ISRHOLD, 1, 0, 0},   {12, ISRIDLE, 2, 12, 0},
                                 {20, ISRHOLD, 2, 12, 20}, {25, ISRHOLD, 2, 12, 20}, {30, ISRDELAY, 2, 12, 20},
                                 {40, ISRHOLD, 2, 12, 40}};
     for (const auto& s : steps) {
@@ -67,10 +67,13 @@ TEST_F(JobTime, MarksFollowStateStores) {
 
 TEST_F(JobTime, TickArithmetic) {
     // ms = 2 x ticks / 5; minutes = ms / 60000; seconds = rest / 1000.
-    auto f = [](int32_t s, int32_t e) { auto j = JobTimeOf(s, e); return Vals(j.ticks, j.ms, j.minutes, j.seconds); };
-    EXPECT_EQ(f(0, 1000000), Vals(1000000, 400000, 6, 40));           // 2000000 / 5
-    EXPECT_EQ(f(0, 9000000), Vals(9000000, 3600000, 60, 0));          // 18000000 / 5
-    EXPECT_EQ(f(INT32_MAX - 4, INT32_MIN + 5), Vals(10, 4, 0, 0));    // 32-bit difference
+    auto f = [](int32_t s, int32_t e) {
+        auto j = JobTimeOf(s, e);
+        return Vals(j.ticks, j.ms, j.minutes, j.seconds);
+    };
+    EXPECT_EQ(f(0, 1000000), Vals(1000000, 400000, 6, 40));         // 2000000 / 5
+    EXPECT_EQ(f(0, 9000000), Vals(9000000, 3600000, 60, 0));        // 18000000 / 5
+    EXPECT_EQ(f(INT32_MAX - 4, INT32_MIN + 5), Vals(10, 4, 0, 0));  // 32-bit difference
     // 0xA0000000 ticks: 2 x ticks mod 2^32 = 0x40000000 = 1073741824, / 5 =
     // 214748364 ms; 3579 x 60000 = 214740000, rest 8364: 3579:8.
     EXPECT_EQ(f(0, INT32_MIN + 0x20000000), Vals(INT32_MIN + 0x20000000, 214748364, 3579, 8));
@@ -98,7 +101,11 @@ TEST_F(JobTime, JobLengthGuardStopsStepping) {
     for (int k = 0; k < 20; ++k) TickPass();
     EXPECT_EQ(Vals(SvoFault, IsrTick - JobStartTick, DX()), Vals(SVO_FAULT_JOB_TOO_LONG, 5, 5));
     std::string reason;
-    try { WaitServoIdle(); } catch (const JobAbort& a) { reason = a.reason; }
+    try {
+        WaitServoIdle();
+    } catch (const JobAbort& a) {
+        reason = a.reason;
+    }
     EXPECT_EQ(reason, "JobTooLong");
 }
 

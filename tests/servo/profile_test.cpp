@@ -21,32 +21,55 @@ struct TickCase {
 const TickCase kTicks[] = {
     // 3.5 units/tick + a carried half is exactly 4, fraction 0.  Minor 3
     // with 0 left is cut to minrdisth + 1 = 1, leaving -1.
-    {ISRSLEW, {.majr = 1000, .majrvel = 3 * U23 + (1 << 22), .minrvel = 3 * U23}, 1 << 22,
+    {ISRSLEW,
+     {.majr = 1000, .majrvel = 3 * U23 + (1 << 22), .minrvel = 3 * U23},
+     1 << 22,
      Vals(4, 1, 996, -1, 0, 0, PS_SLEW, ISRSLEW)},
     // 1.75 units/tick: step 1, fraction 0.75 = 0x600000 kept.  Minor -5
     // left, limit -4: slew compares signed, 3 > -4, the step is -4.
-    {ISRSLEW, {.majr = 1000, .minr = -5, .majrvel = U23 + (3 << 21), .minrvel = 3 * U23}, 0,
+    {ISRSLEW,
+     {.majr = 1000, .minr = -5, .majrvel = U23 + (3 << 21), .minrvel = 3 * U23},
+     0,
      Vals(1, -4, 999, -1, 0x600000, 0, PS_SLEW, ISRSLEW)},
     // disth 50 - 2 = 48 < 63: to 1 unit/tick, minor 3 - 1 = 2 units;
     // deceleration compares unsigned, 2 < 0xFFFFFFFC.
-    {ISRSLEW, {.majr = 50, .minr = -5, .majrvel = 2 * U23, .majrdvel = U23, .minrvel = 3 * U23, .minrdvel = U23,
-               .currvel = 2}, 0, Vals(1, 2, 49, -7, 0, 1, PS_DCC, ISRSLEW)},
+    {ISRSLEW,
+     {.majr = 50, .minr = -5, .majrvel = 2 * U23, .majrdvel = U23, .minrvel = 3 * U23, .minrdvel = U23, .currvel = 2},
+     0,
+     Vals(1, 2, 49, -7, 0, 1, PS_DCC, ISRSLEW)},
     // disth 100 - 5 = 95 < dccDist 96: decelerates to 4 units/tick.
-    {ISRSLEW, {.majr = 100, .majrvel = 5 * U23, .majrdvel = U23, .currvel = 5, .ddr = 96 << 16}, 0,
+    {ISRSLEW,
+     {.majr = 100, .majrvel = 5 * U23, .majrdvel = U23, .currvel = 5, .ddr = 96 << 16},
+     0,
      Vals(4, 0, 96, 0, 0, 4, PS_DCC, ISRSLEW)},
     // disth 40 < 63, majrdvel above majrvel: nothing to remove, currvel 0,
     // creeps (16 << 19 = one unit) in this tick.
-    {ISRSLEW, {.majr = 40, .majrvel = U23 / 2, .majrdvel = U23, .acclcount = 5, .currvel = 3}, 0,
+    {ISRSLEW,
+     {.majr = 40, .majrvel = U23 / 2, .majrdvel = U23, .acclcount = 5, .currvel = 3},
+     0,
      Vals(1, 0, 39, 0, 0, 0, PS_CREEP, ISRCREEP)},
     // D' = 64 + (2 << 23 >> 7 >> 16) = 66, v' = 3: rem 61 + 8 - 3 = 66 is
     // not below 66, accelerates (minor 0 + 1 before the move); from 60,
     // rem 65 is: slews, disth 60 + 8 - 2 = 66 >= 64.
-    {ISRACC, {.majr = 61, .majrvel = 2 * U23, .majrdvel = U23, .minrdvel = U23, .acclcount = 3, .currvel = 2,
-              .psuedodist = 8, .ddr = 64 << 16}, 0, Vals(3, 1, 58, -1, 0, 3, PS_ACC, ISRACC)},
-    {ISRACC, {.majr = 60, .majrvel = 2 * U23, .majrdvel = U23, .acclcount = 3, .currvel = 2, .psuedodist = 8,
-              .ddr = 64 << 16}, 0, Vals(2, 0, 58, 0, 0, 2, PS_SLEW, ISRSLEW)},
+    {ISRACC,
+     {.majr = 61,
+      .majrvel = 2 * U23,
+      .majrdvel = U23,
+      .minrdvel = U23,
+      .acclcount = 3,
+      .currvel = 2,
+      .psuedodist = 8,
+      .ddr = 64 << 16},
+     0,
+     Vals(3, 1, 58, -1, 0, 3, PS_ACC, ISRACC)},
+    {ISRACC,
+     {.majr = 60, .majrvel = 2 * U23, .majrdvel = U23, .acclcount = 3, .currvel = 2, .psuedodist = 8, .ddr = 64 << 16},
+     0,
+     Vals(2, 0, 58, 0, 0, 2, PS_SLEW, ISRSLEW)},
     // rem 1 - 3 = -2 is 0xFFFFFFFE unsigned, not below D' 65: accelerates past the end.
-    {ISRACC, {.majr = 1, .majrvel = 2 * U23, .majrdvel = U23, .acclcount = 5, .currvel = 2}, 0,
+    {ISRACC,
+     {.majr = 1, .majrvel = 2 * U23, .majrdvel = U23, .acclcount = 5, .currvel = 2},
+     0,
      Vals(3, 0, -2, 0, 0, 3, PS_ACC, ISRACC)},
 };
 using OneTick = ServoCases<TickCase>;
@@ -66,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, OneTick, testing::ValuesIn(kTicks));
 struct CreepCase {
     Vec v;
     int16_t creepVel;
-    std::vector<int64_t> x;   // DX after each tick
+    std::vector<int64_t> x;  // DX after each tick
 };
 const CreepCase kCreeps[] = {{{.majr = 3, .minr = 2, .acclcount = 10}, 1, {1, 2, 3, 3}},
                              {{.majr = 5, .minr = 2, .acclcount = 10}, 4, {1, 2, 5}},
@@ -91,7 +114,7 @@ TEST_P(MoveStall, ZeroVelocityWithNothingChanging) {
     VdbData* b = MidVector(GetParam(), ISRHOLD);
     TickPass();
     const uint32_t t = IsrTick;
-    TickPass();   // no step runs after a fault
+    TickPass();  // no step runs after a fault
     EXPECT_EQ(Vals(SvoFault, SvoFaultBlock, IsrTick), Vals(SVO_FAULT_MOVE_STALL, b->blockIdx, t));
     EXPECT_THROW(WaitServoIdle(), JobAbort);
 }
@@ -114,26 +137,31 @@ struct DoublingCase {
     uint32_t high, ddr;
     int64_t expect;
 };
-const DoublingCase kDoublings[] = {
-    {0, kDdr63, 4177408 + 10240}, {0, 0, 6193152 + 10240}, {1, 0, 2149596672LL + 10240}};
+const DoublingCase kDoublings[] = {{0, kDdr63, 4177408 + 10240}, {0, 0, 6193152 + 10240}, {1, 0, 2149596672LL + 10240}};
 using RateDoubling = ServoCases<DoublingCase>;
 TEST_P(RateDoubling, OnTheTwentyFirstAccelerationCall) {
     const DoublingCase& c = GetParam();
-    const VectData& v = MidVector({.majr = 1000000, .majrdvel = 0x10000, .minrdvel = 0x8000, .acclcount = 100,
-                                   .ddr = c.ddr, .high_ddr = c.high}, ISRHOLD)->vect;
+    const VectData& v = MidVector({.majr = 1000000,
+                                   .majrdvel = 0x10000,
+                                   .minrdvel = 0x8000,
+                                   .acclcount = 100,
+                                   .ddr = c.ddr,
+                                   .high_ddr = c.high},
+                                  ISRHOLD)
+                            ->vect;
     for (int i = 0; i < 21; ++i) TickPass();
     // Rates doubled, steps halved (currvel 20 >> 1, then one more), velocities kept.
     EXPECT_EQ(Vals(v.acc_index, v.majrdvel, v.minrdvel, v.acclcount, v.currvel, v.majrvel, v.minrvel),
               Vals(21, 0x20000, 0x10000, 50, 11, 20 * 0x10000 + 0x20000, 20 * 0x8000 + 0x10000));
     EXPECT_EQ(Vals(v.high_ddr, v.ddr), Vals(0, c.expect));
     TickPass();
-    EXPECT_EQ(v.majrdvel.load(), 0x20000);   // once per vector
+    EXPECT_EQ(v.majrdvel.load(), 0x20000);  // once per vector
 }
 INSTANTIATE_TEST_SUITE_P(Rows, RateDoubling, testing::ValuesIn(kDoublings));
 
 // No counting for a vector that continues into the next, nor at 377880.
-const Vec kNoDoublings[] = {{.majrdvel = 0x10000, .cnrvel = 1}, {.majrdvel = 0x10000, .psuedodist = 5},
-                            {.majrdvel = 377880}};
+const Vec kNoDoublings[] = {
+    {.majrdvel = 0x10000, .cnrvel = 1}, {.majrdvel = 0x10000, .psuedodist = 5}, {.majrdvel = 377880}};
 using NoRateDoubling = ServoCases<Vec>;
 TEST_P(NoRateDoubling, ForCornersOrLargeSteps) {
     Vec c = GetParam();

@@ -12,7 +12,7 @@ using namespace corvanta_test;
 constexpr int32_t U23 = 1 << 23;             // one servo unit per tick as a 9.23 velocity
 constexpr uint32_t kDdr63 = (64 - 1) << 16;  // D of a new vector in vector mode: 63 units
 
-struct Vec {   // creep 16/16: one unit per creep tick
+struct Vec {  // creep 16/16: one unit per creep tick
     uint8_t octant = 0;
     int32_t majr = 0, minr = 0, majrvel = 0, majrdvel = 0, minrvel = 0, minrdvel = 0;
     uint16_t acclcount = 0, currvel = 0, slope = 0, cnrvel = 0, end_delay = 0;
@@ -21,7 +21,9 @@ struct Vec {   // creep 16/16: one unit per creep tick
 
 // Several values as one comparable, printable tuple.
 template <class... T>
-auto Vals(const T&... v) { return std::tuple(static_cast<int64_t>(v)...); }
+auto Vals(const T&... v) {
+    return std::tuple(static_cast<int64_t>(v)...);
+}
 
 // A started, armed XR7 machine and the servo position it started at.
 class ServoTest : public MachineTest {

@@ -17,11 +17,11 @@ using namespace corvanta_test;
 
 namespace {
 
-constexpr int32_t U23 = 1 << 23;                    // one servo unit per tick as a 9.23 velocity
-constexpr uint32_t kDdr63 = (64 - 1) << 16;          // D of a new vector in vector mode: 63 units
+constexpr int32_t U23 = 1 << 23;             // one servo unit per tick as a 9.23 velocity
+constexpr uint32_t kDdr63 = (64 - 1) << 16;  // D of a new vector in vector mode: 63 units
 constexpr int32_t kMaxI32 = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMinI32 = std::numeric_limits<int32_t>::min();
-constexpr int32_t kVel500 = static_cast<int32_t>(500u << 23);   // 500 units/tick (as the profile reads it, unsigned)
+constexpr int32_t kVel500 = static_cast<int32_t>(500u << 23);  // 500 units/tick (as the profile reads it, unsigned)
 
 // The block under test (the vect fields the planner and earlier ticks left)
 // and the machine around it.
@@ -32,15 +32,15 @@ struct Case {
     int32_t majrvel = 2 * U23, minrvel = 0;
     uint16_t acclcount = 10, currvel = 10, cnrvel = 0, end_delay = 0;
     uint32_t psuedodist = 0, ddr = kDdr63, high_ddr = 0;
-    uint32_t creep = 16;            // creep velocity, 2^-4 units per tick
-    int16_t creepEnd = 0;           // nonzero: IsrCreepVel (1 in vector mode)
+    uint32_t creep = 16;   // creep velocity, 2^-4 units per tick
+    int16_t creepEnd = 0;  // nonzero: IsrCreepVel (1 in vector mode)
     uint8_t notes = 0;
     int16_t isrState = ISRSLEW;
     uint8_t profileState = PS_SLEW;
     int32_t endDelay = 0;
-    int32_t starvedWaits = 0;       // m_npbdrvCnt
-    uint32_t guardTicksLeft = 0;    // nonzero: counting, the job-length guard this many ticks ahead
-    bool next = true;               // a vector queued behind (for a hand-over)
+    int32_t starvedWaits = 0;     // m_npbdrvCnt
+    uint32_t guardTicksLeft = 0;  // nonzero: counting, the job-length guard this many ticks ahead
+    bool next = true;             // a vector queued behind (for a hand-over)
 };
 
 // Another vector queued behind the one under test.
@@ -113,7 +113,7 @@ std::string Describe(Rig& m) {
 }
 
 struct Outcome {
-    uint64_t skipped;   // ticks SkipAhead applied
+    uint64_t skipped;  // ticks SkipAhead applied
     std::string withSkip, tickByTick;
 };
 
@@ -164,8 +164,8 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
         // 20 at 2/tick that is tick 10 (0 left), from 21 tick 11 (-1 left).
         {"hand-over at the end point", With({}, [](Case& s) { s.majr = 20, s.cnrvel = 3, s.psuedodist = 500; }), 9},
         {"hand-over with an overshoot", With({}, [](Case& s) { s.majr = 21, s.cnrvel = 3, s.psuedodist = 500; }), 10},
-        {"no corner velocity: no hand-over",
-         With({}, [](Case& s) { s.majr = 21, s.psuedodist = 500, s.next = false; }), 229},
+        {"no corner velocity: no hand-over", With({}, [](Case& s) { s.majr = 21, s.psuedodist = 500, s.next = false; }),
+         229},
         // Minor at 1 unit/tick from 5: tick 7 would move 1 > minrdisth + 1 = 0.
         {"minor clamp at tick 7", With({}, [](Case& s) { s.minr = 5, s.minrvel = U23; }), 6},
         {"minor clamp at tick 8", With({}, [](Case& s) { s.minr = 6, s.minrvel = U23; }), 7},
@@ -203,13 +203,17 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
         // majrdisth stays a 32-bit number: near its minimum (reachable only
         // with a huge psuedodist) tick 1 would wrap it.
         {"majrdisth would wrap",
-         With({}, [](Case& s) {
-             s.majr = kMinI32 + 5, s.majrvel = 8 * U23, s.psuedodist = 0xFFFFFFFFu, s.notes = NOTE_DISTH_LARGE;
-         }), 0},
+         With({},
+              [](Case& s) {
+                  s.majr = kMinI32 + 5, s.majrvel = 8 * U23, s.psuedodist = 0xFFFFFFFFu, s.notes = NOTE_DISTH_LARGE;
+              }),
+         0},
         {"majrdisth room for one tick",
-         With({}, [](Case& s) {
-             s.majr = kMinI32 + 8, s.majrvel = 8 * U23, s.psuedodist = 0xFFFFFFF8u, s.notes = NOTE_DISTH_LARGE;
-         }), 1},
+         With({},
+              [](Case& s) {
+                  s.majr = kMinI32 + 8, s.majrvel = 8 * U23, s.psuedodist = 0xFFFFFFF8u, s.notes = NOTE_DISTH_LARGE;
+              }),
+         1},
         // End delay: counts 7 down in 7 ticks, the 8th returns to hold.
         {"end delay of 7", With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 7; }), 7},
         {"end delay of 1", With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 1; }), 1},
@@ -218,17 +222,23 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
          With({}, [](Case& s) { s.isrState = ISRDELAY, s.endDelay = 7, s.guardTicksLeft = 3; }), 2},
         // Creep at 1 unit/tick (creep 16) until majrdisth < IsrCreepVel: from
         // 10 tick 11 starts with 0 left and lands on the end point.
-        {"creep to the end point", With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_CREEP, s.majr = 10; }), 10},
-        {"creep one unit more", With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_CREEP, s.majr = 11; }), 11},
-        {"creep after the deceleration", With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_DCC, s.majr = 11; }), 11},
+        {"creep to the end point",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_CREEP, s.majr = 10; }), 10},
+        {"creep one unit more",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_CREEP, s.majr = 11; }), 11},
+        {"creep after the deceleration",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.profileState = PS_DCC, s.majr = 11; }), 11},
         // Raster mode ends 4 units short: from 10, ticks 1..7 start with 10..4.
         {"creep end 4", With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 10, s.creepEnd = 4; }), 7},
         // No target velocity: creeps at majrvel, 2/tick: from 10, tick 6 starts with 0.
-        {"creep at the constant velocity", With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 10, s.acclcount = 0; }), 5},
-        {"creep at velocity 0 stalls", With({}, [](Case& s) { s.isrState = ISRCREEP, s.creep = 0, s.next = false; }), 0},
+        {"creep at the constant velocity",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 10, s.acclcount = 0; }), 5},
+        {"creep at velocity 0 stalls", With({}, [](Case& s) { s.isrState = ISRCREEP, s.creep = 0, s.next = false; }),
+         0},
         // The creep step compares the minor clamp unsigned: from 3 at 1/tick
         // tick 5 is clamped; from -5 the limit is above 2^31: never.
-        {"creep minor clamp", With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.minr = 3, s.minrvel = U23; }), 4},
+        {"creep minor clamp",
+         With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.minr = 3, s.minrvel = U23; }), 4},
         {"creep minor below -1: no clamp",
          With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.minr = -5, s.minrvel = U23; }), 100},
         // Near its minimum minrdisth would wrap: the run stops before.
@@ -282,7 +292,7 @@ TEST(SkipAhead, RandomBlocksMatchTickByTick) {
     for (int i = 0; i < 300; ++i) {
         Case s;
         s.octant = static_cast<uint8_t>(below(8));
-        s.majrvel = static_cast<int32_t>(below(6 * U23) + U23 / 8);   // the end within the ticks below
+        s.majrvel = static_cast<int32_t>(below(6 * U23) + U23 / 8);  // the end within the ticks below
         s.minrvel = static_cast<int32_t>(below(s.majrvel));
         s.majrfract = static_cast<uint32_t>(below(U23));
         s.minrfract = static_cast<uint32_t>(below(U23));

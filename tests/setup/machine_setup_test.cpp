@@ -13,9 +13,9 @@ using PlotbedSpeeds = MachineTest;
 // 32768) and, at the idle wait, to plotbed units (divided by 4): both truncate
 // toward zero.
 TEST_F(Resolution, EncoderCountsAndPlotbedPosition) {
-    for (const auto& c : {V{4, 0, -87987, 6104, 1, 0}, V{8, 2, -87986, 6103, 2, 0}, V{-1, -1, -87987, 6104, 0, 0},
-                          V{-8, -4, -87988, 6106, -2, -1}, V{-7, 7, -87988, 6101, -1, 1},
-                          V{-3, -3, -87987, 6105, 0, 0}}) {
+    for (const auto& c :
+         {V{4, 0, -87987, 6104, 1, 0}, V{8, 2, -87986, 6103, 2, 0}, V{-1, -1, -87987, 6104, 0, 0},
+          V{-8, -4, -87988, 6106, -2, -1}, V{-7, 7, -87988, 6101, -1, 1}, V{-3, -3, -87987, 6105, 0, 0}}) {
         SvoPosX = static_cast<int32_t>(c[0]), SvoPosY = static_cast<int32_t>(c[1]), FormatPosition(), WaitServoIdle();
         EXPECT_EQ((V{EncX, EncY, positionx, positiony}), (V{c[2], c[3], c[4], c[5]})) << c[0] << "," << c[1];
     }
@@ -32,8 +32,8 @@ TEST_F(PlotbedSpeeds, RecordsOfTheVectorModeCalls) {
         {3, PEN_UP_CLASS, 121920, 3705, 121295, 858, 858, 0, 265},
         {30, PEN_DOWN_CLASS, 62484, 360, 61859, 4504, 4504, 0, 2730},
         {60, PEN_DOWN_CLASS, 62484, 720, 61859, 2252, 2252, 0, 1365},
-        {30, PEN_DOWN_CLASS, 625, 360, 625, 0, 0, 15, 2730},   // at CREEP_SPEED: low-speed record
-        {30, PEN_DOWN_CLASS, 626, 360, 1, 1, 1, 0, 2730},      // one above: steps forced to 1
+        {30, PEN_DOWN_CLASS, 625, 360, 625, 0, 0, 15, 2730},  // at CREEP_SPEED: low-speed record
+        {30, PEN_DOWN_CLASS, 626, 360, 1, 1, 1, 0, 2730},     // one above: steps forced to 1
     };
     for (const auto& c : cases) {
         Console([&] { setup_plotbed_speeds(c[0], c[1], static_cast<uint32_t>(c[2])); });
@@ -43,8 +43,8 @@ TEST_F(PlotbedSpeeds, RecordsOfTheVectorModeCalls) {
                   (V{c[1], c[3], c[4], c[5], c[6], c[7], 0, c[8], 625, 15}))
             << SpeedClassNames[c[1]] << "," << c[2];
     }
-    CREEP_VELOCITY = 4, CREEP_SPEED = 2500;   // raster mode
-    DbgSet(SvoSpeed);                         // also traces the call and dumps the record (factor 65)
+    CREEP_VELOCITY = 4, CREEP_SPEED = 2500;  // raster mode
+    DbgSet(SvoSpeed);                        // also traces the call and dumps the record (factor 65)
     EXPECT_EQ(Console([this] { setup_plotbed_speeds(50, RASTER_OFFSET_CLASS, 1000); }),
               "T00000 setup_plotbed_speeds(RASTER_OFFSET  ,1000,50);\n\r"
               "setup_plotbed_speeds(RASTER_OFFSET  ,1000,50);\n\r"
@@ -62,9 +62,10 @@ TEST(VectorSpeed, SpeedRecordsPerModel) {
         m.ptCurrentFile->VectorCurrentPen = 7;
         m.ptCurrentFile->VectorSpeed[7] = static_cast<uint16_t>(c[0]);
         m.SetVectorMode(), m.lsrinp_SetVectSpeed();
-        EXPECT_EQ(m.NewConsole(), "setup_plotbed_speeds(PEN_UP         ,121920,3);\n\r"
-                                  "setup_plotbed_speeds(PEN_DOWN       ," +
-                                      std::to_string(c[1]) + "," + std::to_string(c[3]) + ");\n\r")
+        EXPECT_EQ(m.NewConsole(),
+                  "setup_plotbed_speeds(PEN_UP         ,121920,3);\n\r"
+                  "setup_plotbed_speeds(PEN_DOWN       ," +
+                      std::to_string(c[1]) + "," + std::to_string(c[3]) + ");\n\r")
             << m.CorvantaModel.tag;
         EXPECT_EQ((V{m.VelAccelPool[PEN_DOWN_CLASS].LowSpeed, m.VelAccelPool[PEN_UP_CLASS].diag_vel, m.End_Delay_1,
                      m.End_Delay_2, m.End_Delay_3}),

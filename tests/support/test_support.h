@@ -27,7 +27,7 @@ class Rig : public SinkHolder, public Machine {
 public:
     explicit Rig(const ModelVariant& model = ModelXR7, bool arm = true);
     std::string NewConsole();
-    std::string startup;   // the console text of the start-up
+    std::string startup;  // the console text of the start-up
 
 private:
     size_t seen_ = 0;
@@ -52,8 +52,8 @@ public:
 // --- whole-program runs -------------------------------------------------------
 struct RunResult {
     int exitCode = -1;
-    std::string out;   // standard output, bytes as written
-    std::string err;   // standard error
+    std::string out;  // standard output, bytes as written
+    std::string err;  // standard error
 };
 // A fresh temporary directory, removed when the object dies.
 struct TempDir {
@@ -66,8 +66,7 @@ struct TempDir {
 };
 // Runs the program (CORVANTA_XR7_BIN or CORVANTA_K730_BIN) with the arguments,
 // in directory cwd.
-RunResult RunProgram(const std::string& binary, const std::vector<std::string>& args,
-                     const std::filesystem::path& cwd);
+RunResult RunProgram(const std::string& binary, const std::vector<std::string>& args, const std::filesystem::path& cwd);
 std::string ReadFile(const std::filesystem::path& p);
 void WriteFile(const std::filesystem::path& p, const std::string& text);
 // A status file's lines from its bytes: splits at 0x0D 0x0A 0x0D.
