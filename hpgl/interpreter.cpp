@@ -167,6 +167,24 @@ void Interpreter::Execute(const Mnemonic& m) {
                 notes_.Add("line type", "line types (LT) were drawn as solid lines");
             }
             return;
+        // Skipped, with their parameters.
+        case Op("CO"):
+        case Op("MG"): scanner_.SkipQuoted(), scanner_.Numbers(), Ignored(m); return;
+        case Op("WD"): {
+            bool found = false;
+            scanner_.Text(terminator_, found);
+            Ignored(m);
+            return;
+        }
+        default:
+            if (!ExecuteLabelInstruction(m)) scanner_.Numbers(), Ignored(m);
+            return;
+    }
+}
+
+// The label instructions; false for any other.
+bool Interpreter::ExecuteLabelInstruction(const Mnemonic& m) {
+    switch (m.code) {
         // Labels.
         case Op("LB"):
         case Op("BL"): {
@@ -181,11 +199,11 @@ void Interpreter::Execute(const Mnemonic& m) {
                 Label(text);
             else
                 bufferedLabel_ = std::move(text);
-            return;
+            return true;
         }
-        case Op("PB"): scanner_.Numbers(), Label(bufferedLabel_); return;
-        case Op("DT"): DefineTerminator(); return;
-        case Op("SM"): symbol_ = scanner_.Char(); return;
+        case Op("PB"): scanner_.Numbers(), Label(bufferedLabel_); return true;
+        case Op("DT"): DefineTerminator(); return true;
+        case Op("SM"): symbol_ = scanner_.Char(); return true;
         case Op("SI"):
         case Op("SR"): {
             const std::vector<double> p = scanner_.Numbers();
@@ -196,7 +214,7 @@ void Interpreter::Execute(const Mnemonic& m) {
                 if (!p.empty()) Malformed(m, "needs a width and a height: the default size was used");
                 sizeW_ = relativeSize_ ? 0.75 : 0.187, sizeH_ = relativeSize_ ? 1.5 : 0.269;
             }
-            return;
+            return true;
         }
         case Op("DI"):
         case Op("DR"): {
@@ -207,18 +225,18 @@ void Interpreter::Execute(const Mnemonic& m) {
                 Malformed(m, "without a direction: labels run horizontally");
                 run_ = 1.0, rise_ = 0.0;
             }
-            return;
+            return true;
         }
         case Op("SL"): {
             const std::vector<double> p = scanner_.Numbers();
             slant_ = (!p.empty() && std::isfinite(p[0])) ? std::clamp(p[0], -1e3, 1e3) : 0.0;
-            return;
+            return true;
         }
         case Op("ES"): {
             const std::vector<double> p = scanner_.Numbers();
             extraSpace_ = p.empty() ? 0.0 : std::clamp(p[0], -1e3, 1e3);
             extraLine_ = p.size() > 1 ? std::clamp(p[1], -1e3, 1e3) : 0.0;
-            return;
+            return true;
         }
         case Op("LO"): {
             const std::vector<double> p = scanner_.Numbers();
@@ -227,19 +245,10 @@ void Interpreter::Execute(const Mnemonic& m) {
                 labelOrigin_ = *lo;
             else
                 Malformed(m, "with an origin other than 1..9 or 11..19: skipped");
-            return;
+            return true;
         }
-        case Op("CP"): CharacterPlot(scanner_.Numbers()); return;
-        // Skipped, with their parameters.
-        case Op("CO"):
-        case Op("MG"): scanner_.SkipQuoted(), scanner_.Numbers(), Ignored(m); return;
-        case Op("WD"): {
-            bool found = false;
-            scanner_.Text(terminator_, found);
-            Ignored(m);
-            return;
-        }
-        default: scanner_.Numbers(), Ignored(m); return;
+        case Op("CP"): CharacterPlot(scanner_.Numbers()); return true;
+        default: return false;
     }
 }
 

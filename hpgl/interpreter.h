@@ -38,6 +38,7 @@ private:
     };
 
     void Execute(const Mnemonic& m);
+    bool ExecuteLabelInstruction(const Mnemonic& m);
     void Defaults(bool initialise);  // IN (true) / DF (false)
 
     // Moves.  Points are frame units.
