@@ -225,8 +225,7 @@ TEST(HpglMalformed, RandomInputFuzz) {
                             "\x1b",
                             "\x1b%0A",
                             "\x1b%1B",
-                            "\x1b"
-                            "E",
+                            "\x1b\x45",  // ESC E
                             "\x1b.",
                             "<",
                             "=",
