@@ -3,7 +3,6 @@
 // monotonic from 0 to the job time, and the picture covers the path the servo
 // took.
 #include <fstream>
-#include <random>
 #include <regex>
 #include <sstream>
 
@@ -28,33 +27,12 @@ uint64_t Sum(const uint64_t* v, int n) {
     return s;
 }
 
-std::string RandomJob(uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::ostringstream job;
-    job << "execute_penselect " << rng() % 17 << "\n";
-    for (int i = 0; i < 40; ++i) {
-        switch (rng() % 6) {
-            case 0: job << "execute_penselect " << rng() % 17 << "\n"; break;
-            case 1: job << "pu_default " << int(rng() % 4000) - 2000 << " " << int(rng() % 4000) - 2000 << "\n"; break;
-            case 2:
-                job << "RasterDPI 254\nRasterUnit 508\nRasterSpeedX 500\nRasterSpeedY 500\nImageWidth "
-                    << 10 + rng() % 200 << "\nImageHeight 3\n"
-                    << "SetStartRasterGraphics 0\nRasterLineOut 0\nRasterLineOut 0\nRasterLineOut 0\n"
-                    << "SetEndRasterGraphics 0\nToHpglMode 0\n";
-                break;
-            default: job << "pd_default " << int(rng() % 600) - 300 << " " << int(rng() % 600) - 300 << "\n";
-        }
-    }
-    return job.str();
-}
-
 }  // namespace
 
 TEST(Breakdown, SumsToTheJobTicks) {
     std::vector<std::string> jobs;
     for (const auto& entry : fs::directory_iterator(CORVANTA_EXAMPLES_DIR))
         jobs.push_back(ReadFile(entry.path() / "Corvanta.cmd"));
-    for (uint32_t seed = 1; seed <= 30; ++seed) jobs.push_back(RandomJob(seed));
     for (const std::string& job : jobs) {
         const corvanta::Result r = Explained(job);
         ASSERT_TRUE(r.explanation);

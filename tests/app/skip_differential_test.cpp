@@ -154,6 +154,13 @@ TEST(SkipAheadDifferential, RandomJobs) {
         opt.skipAhead = false;
         const corvanta::Result without = corvanta::Estimate(cmd, opt);
         ASSERT_EQ(Fingerprint(with), Fingerprint(without)) << "seed " << seed << ":\n" << cmd;
+        if (with.explanation) {
+            // Every counted tick is booked to exactly one activity and one pen.
+            uint64_t byActivity = 0, byPen = 0;
+            for (uint64_t t : with.explanation->breakdown.ticks) byActivity += t;
+            for (uint64_t t : with.explanation->breakdown.penTicks) byPen += t;
+            EXPECT_EQ(std::pair(byActivity, byPen), std::pair(uint64_t(with.ticks), uint64_t(with.ticks))) << seed;
+        }
         ++compared;
         skippedTicks += with.ticksSkipped;
         failures += with.ok ? 0 : 1;

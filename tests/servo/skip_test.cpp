@@ -271,18 +271,6 @@ TEST(SkipAhead, FirstTickOfARunBooksThePreviousState) {
     }
 }
 
-// Each octant moves the position by the run's summed movements.
-TEST(SkipAhead, EveryOctant) {
-    for (uint8_t oct = 0; oct < 8; ++oct) {
-        Case s;
-        s.octant = oct;
-        s.majr = 5000, s.minr = 3000, s.minrvel = U23 / 2 + 12345, s.majrvel = 3 * U23 + 777;
-        const Outcome o = SkipThenTick(s);
-        EXPECT_GT(o.skipped, 1000u);
-        EXPECT_EQ(o.withSkip, o.tickByTick) << int{oct};
-    }
-}
-
 // Random blocks mid-slew, with and without a corner velocity and a queued
 // vector: skip then tick against tick by tick, and then on to the end of the
 // job: the deterministic tick loop with skip-ahead against TickPass alone.
