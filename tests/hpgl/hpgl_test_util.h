@@ -1,5 +1,4 @@
-// Helpers of the HP-GL reader's tests: the records of a conversion, read back, and its moves as absolute
-// segments.
+// Helpers of the HP-GL reader's tests: the records of a conversion read back, and its moves as absolute segments.
 #pragma once
 #include <cstdint>
 #include <sstream>
@@ -20,13 +19,11 @@ struct Record {
 inline std::vector<Record> Records(const std::string& commands) {
     std::vector<Record> out;
     std::istringstream lines(commands);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         std::istringstream words(line);
         Record r;
         words >> r.keyword;
-        long long v = 0;
-        while (words >> v) r.values.push_back(v);
+        for (long long v = 0; words >> v;) r.values.push_back(v);
         if (!words.eof()) r.keyword.assign(1, '?');
         out.push_back(r);
     }
@@ -41,30 +38,24 @@ struct Move {
     int64_t dy() const { return y1 - y0; }
 };
 
-inline std::vector<Move> Moves(const std::string& commands) {
+inline std::vector<Move> Moves(const std::string& commands, bool onlyDrawn = false) {
     std::vector<Move> out;
     int64_t x = 0, y = 0;
     for (const Record& r : Records(commands)) {
         if ((r.keyword != "pd_default" && r.keyword != "pu_default") || r.values.size() != 2) continue;
-        out.push_back({r.keyword == "pd_default", x, y, x + r.values[0], y + r.values[1]});
+        const bool down = r.keyword == "pd_default";
+        if (down || !onlyDrawn) out.push_back({down, x, y, x + r.values[0], y + r.values[1]});
         x += r.values[0], y += r.values[1];
     }
     return out;
 }
 
-inline std::vector<Move> DrawnMoves(const std::string& commands) {
-    std::vector<Move> out;
-    for (const Move& m : Moves(commands)) {
-        if (m.down) out.push_back(m);
-    }
-    return out;
-}
+inline std::vector<Move> DrawnMoves(const std::string& commands) { return Moves(commands, true); }
 
 // Count of a note (0 when absent; a statement about the whole plot counts 1).
 inline uint64_t NoteCount(const corvanta::hpgl::Conversion& c, std::string_view key) {
-    for (const corvanta::hpgl::Note& n : c.notes) {
+    for (const corvanta::hpgl::Note& n : c.notes)
         if (n.key == key) return n.count == 0 ? 1 : n.count;
-    }
     return 0;
 }
 
