@@ -105,6 +105,13 @@ void ServoLayer::AccStep(VdbData& b) {
         }
     }
     const uint32_t mv = U(v.majrvel);
+    // A velocity past 2^32 (511.99 servo units per tick in 9.23) would wrap to
+    // almost nothing and leave the vector creeping: count the target as reached.
+    if (uint64_t{mv} + majrdvel > UINT32_MAX) {
+        SVO_SetIsrState(ISRSLEW);
+        SlewStep<A>(b);
+        return;
+    }
     const uint64_t dNext = add_48_16(LoadD(v), mv >> VEL_TO_DDR_SHIFT);
     const uint32_t vNext = mv + majrdvel;
     const int32_t majr = v.majrdisth;

@@ -238,3 +238,25 @@ TEST(Regress, EveryRegressionJob) {
         }
     }
 }
+
+// Long pen-up travel along or near X: the acceleration would raise the
+// velocity past 2^32 in 9.23 and wrap; it slews at the last velocity instead.
+// Figures in ms, the same in both models (pen-up speeds do not differ).
+TEST(LongTravel, VelocityNeverWraps) {
+    const struct {
+        const char* move;
+        const char* ms;
+    } kMoves[] = {{"9600 0", "215"}, {"9650 0", "215"}, {"12000 0", "238"},
+                  {"24549 -516", "521"}, {"-24549 516", "521"}, {"0 -30000", "1040"}};
+    for (const auto& m : kMoves) {
+        for (const char* model : {"xr7", "k730"}) {
+            for (const char* skip : {"--deterministic", "--no-skip"}) {
+                Job job(std::string("execute_penselect 1\npu_default ") + m.move + "\n");
+                ASSERT_EQ(job.Run({skip, "--quiet"}, model).exitCode, 0);
+                const auto lines = StatusFileLines(job.sts());
+                ASSERT_GE(lines.size(), 3u) << m.move;
+                EXPECT_EQ(lines[2], m.ms) << m.move << " " << model << " " << skip;
+            }
+        }
+    }
+}

@@ -71,6 +71,16 @@ const TickCase kTicks[] = {
      {.majr = 1, .majrvel = 2 * U23, .majrdvel = U23, .acclcount = 5, .currvel = 2},
      0,
      Vals(3, 0, -2, 0, 0, 3, PS_ACC, ISRACC)},
+    // The last velocity step that fits in 32 bits: 511.99 units/tick, accelerates.
+    {ISRACC,
+     {.majr = 1000000, .majrvel = static_cast<int32_t>(0xFFFFFFFFu - U23), .majrdvel = U23, .acclcount = 100, .currvel = 5},
+     0,
+     Vals(511, 0, 999489, 0, 0x7FFFFF, 6, PS_ACC, ISRACC)},
+    // One more and v' would wrap to 0: the target counts as reached, the tick slews at the old velocity.
+    {ISRACC,
+     {.majr = 1000000, .majrvel = static_cast<int32_t>(0x100000000u - U23), .majrdvel = U23, .acclcount = 100, .currvel = 5},
+     0,
+     Vals(511, 0, 999489, 0, 0, 5, PS_SLEW, ISRSLEW)},
 };
 using OneTick = ServoCases<TickCase>;
 TEST_P(OneTick, FromTheStateOfTheRow) {
