@@ -28,6 +28,7 @@ struct FillRegion {
     enum class Rule { NonZero, EvenOdd };
     std::vector<std::vector<Point>> rings;
     Rule rule = Rule::NonZero;
+    int pen = 1;  // 1..16: the pen that cuts the outline when the settings say fills are cut
 };
 
 // A picture to engrave, placed on the page (axis-aligned; readers resolve
@@ -45,6 +46,15 @@ struct Page {
     std::vector<FillRegion> fills;
     std::vector<Bitmap> images;
     std::vector<std::string> notes;  // the reader's notes for people, one line each, without line ends
+    // Cutting speed a file states for pens 1..16 (HP-GL VS), mm/s; 0 where it states none.
+    double penSpeedMmS[16] = {};
+};
+
+// What a reader gives back: the page, or why the file could not be read.
+struct Reading {
+    Page page;
+    std::string error;  // empty when the file was read (the page may still be empty; the notes say so)
+    bool ok() const { return error.empty(); }
 };
 
 }  // namespace corvanta::design
