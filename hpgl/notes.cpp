@@ -1,32 +1,33 @@
 #include "hpgl/notes.h"
 
-#include <algorithm>
-
 namespace corvanta::hpgl {
 
+Note* NoteBook::Find(std::string_view key) {
+    const auto it = byKey_.find(std::string(key));
+    return it == byKey_.end() ? nullptr : &notes_[it->second];
+}
+
 void NoteBook::Add(std::string_view key, std::string_view text, uint64_t times) {
-    for (Note& n : notes_) {
-        if (n.key == key) {
-            n.count += times;
-            return;
-        }
+    if (Note* n = Find(key)) {
+        n->count += times;
+        return;
     }
+    byKey_.emplace(std::string(key), notes_.size());
     notes_.push_back(Note{std::string(key), std::string(text), times});
 }
 
 void NoteBook::State(std::string_view key, std::string_view text) {
-    for (Note& n : notes_) {
-        if (n.key == key) {
-            n.text = text;
-            return;
-        }
+    if (Note* n = Find(key)) {
+        n->text = text;
+        return;
     }
+    byKey_.emplace(std::string(key), notes_.size());
     notes_.push_back(Note{std::string(key), std::string(text), 0});
 }
 
 uint64_t NoteBook::Count(std::string_view key) const {
-    const auto it = std::find_if(notes_.begin(), notes_.end(), [&](const Note& n) { return n.key == key; });
-    return it == notes_.end() ? 0 : it->count;
+    const auto it = byKey_.find(std::string(key));
+    return it == byKey_.end() ? 0 : notes_[it->second].count;
 }
 
 std::string NoteLine(const Note& note) {

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "hpgl/hpgl.h"
@@ -16,10 +18,15 @@ public:
     // A statement about the whole plot (count 0), e.g. the extent; replaces an earlier one with the same key.
     void State(std::string_view key, std::string_view text);
     uint64_t Count(std::string_view key) const;
-    std::vector<Note> Take() { return std::move(notes_); }
+    std::vector<Note> Take() {
+        byKey_.clear();
+        return std::exchange(notes_, {});
+    }
 
 private:
-    std::vector<Note> notes_;  // in order of first occurrence; a plot has a few dozen kinds at most
+    Note* Find(std::string_view key);
+    std::vector<Note> notes_;                        // in order of first occurrence
+    std::unordered_map<std::string, size_t> byKey_;  // key -> index in notes_: constant time per occurrence
 };
 
 }  // namespace corvanta::hpgl
