@@ -180,24 +180,26 @@ void Interpreter::EdgePolygon(bool fill) {
 
 void Interpreter::PolylineEncoded() {
     bool found = false;
-    const EncodedPolyline pe = DecodePolylineEncoded(scanner_.Encoded(found));
-    if (!found)
-        notes_.Add("malformed PE", "PE without its closing ';': read to the end of the input or the next escape");
-    if (pe.badNumber) notes_.Add("malformed PE", "PE held a malformed number: it was skipped");
-    if (pe.unpairedCoordinate || pe.danglingFlag) {
-        notes_.Add("malformed PE", "PE ended with an incomplete coordinate pair or a flag without its value");
-    }
-    for (const EncodedStep& s : pe.steps) {
-        if (out_.Full()) return;
+    // Each step is drawn as it is decoded, so the output limits apply as the data is read.
+    const EncodedPolyline pe = DecodePolylineEncoded(scanner_.Encoded(found), [&](const EncodedStep& s) {
+        if (out_.Full()) return false;
         if (s.kind == EncodedStep::Kind::SelectPen) {
             SelectPen({static_cast<double>(s.pen)});
-            continue;
+            return true;
         }
         const Point to = s.absolute ? frame_.UserToFrame(s.value) : pos_ + frame_.UserDeltaToFrame(s.value);
-        if (!IsFinite(to)) continue;
+        if (!IsFinite(to)) return true;
         penDown_ = !s.penUp;
         Segment(pos_, to, penDown_);
         pos_ = carriageReturn_ = to;
+        return true;
+    });
+    if (!found)
+        notes_.Add("malformed PE", "PE without its closing ';': read to the end of the input or the next escape");
+    if (pe.stopped) return;
+    if (pe.badNumber) notes_.Add("malformed PE", "PE held a malformed number: it was skipped");
+    if (pe.unpairedCoordinate || pe.danglingFlag) {
+        notes_.Add("malformed PE", "PE ended with an incomplete coordinate pair or a flag without its value");
     }
 }
 

@@ -6,7 +6,7 @@
 
 namespace corvanta::hpgl {
 
-EncodedPolyline DecodePolylineEncoded(std::string_view data) {
+EncodedPolyline DecodePolylineEncoded(std::string_view data, const std::function<bool(const EncodedStep&)>& step) {
     EncodedPolyline out;
     enum class Expect { Coordinate, Pen, Fraction };
     Expect expect = Expect::Coordinate;
@@ -18,12 +18,12 @@ EncodedPolyline DecodePolylineEncoded(std::string_view data) {
     auto finish = [&](int64_t n) {
         switch (expect) {
             case Expect::Pen:
-                out.steps.push_back({EncodedStep::Kind::SelectPen,
+                expect = Expect::Coordinate;
+                out.stopped = !step({EncodedStep::Kind::SelectPen,
                                      static_cast<int32_t>(std::clamp<int64_t>(n, -1, 1000)),
                                      {},
                                      false,
                                      false});
-                expect = Expect::Coordinate;
                 return;
             case Expect::Fraction:
                 scale = std::ldexp(1.0, -static_cast<int32_t>(std::clamp<int64_t>(n, -26, 26)));
@@ -34,14 +34,16 @@ EncodedPolyline DecodePolylineEncoded(std::string_view data) {
                     x = static_cast<double>(n) * scale, haveX = true;
                     return;
                 }
-                out.steps.push_back(
-                    {EncodedStep::Kind::Move, 0, {x, static_cast<double>(n) * scale}, penUpNext, absoluteNext});
+                const EncodedStep move{
+                    EncodedStep::Kind::Move, 0, {x, static_cast<double>(n) * scale}, penUpNext, absoluteNext};
                 haveX = penUpNext = absoluteNext = false;
+                out.stopped = !step(move);
                 return;
         }
     };
 
     for (const char ch : data) {
+        if (out.stopped) return out;
         const unsigned char b = static_cast<unsigned char>(ch);
         int32_t digit = -1;
         bool last = false;

@@ -10,8 +10,8 @@
 // Other bytes (blanks, line breaks) are skipped.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string_view>
-#include <vector>
 
 #include "hpgl/geometry.h"
 
@@ -26,13 +26,16 @@ struct EncodedStep {
     bool absolute = false;  // Move: an absolute position rather than a relative move
 };
 
+// What was wrong with the data as a whole; the steps themselves go to the caller one by one.
 struct EncodedPolyline {
-    std::vector<EncodedStep> steps;
+    bool stopped = false;             // the caller asked to stop before the end of the data
     bool unpairedCoordinate = false;  // an x without its y at the end
     bool danglingFlag = false;        // a flag at the end with nothing after it
     bool badNumber = false;           // a number too long to be a coordinate, or a flag inside a number
 };
 
-EncodedPolyline DecodePolylineEncoded(std::string_view data);
+// Decodes the data and hands each step to `step` as it is found, so memory does not grow with the data;
+// `step` returns false to stop (a limit was reached).
+EncodedPolyline DecodePolylineEncoded(std::string_view data, const std::function<bool(const EncodedStep&)>& step);
 
 }  // namespace corvanta::hpgl
