@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/files.h"
+#include "app/quote_main.h"
 #include "hpgl/hpgl.h"
 
 namespace corvanta::app {
@@ -314,6 +315,9 @@ int ProgramRun::Main(int argc, char** argv) {
 
 }  // namespace
 
-int Main(int argc, char** argv, Model model) { return ProgramRun(model).Main(argc, argv); }
+int Main(int argc, char** argv, Model model) {
+    if (argc > 1 && std::strcmp(argv[1], "quote") == 0) return QuoteMain(argc - 1, argv + 1, model);
+    return ProgramRun(model).Main(argc, argv);
+}
 
 }  // namespace corvanta::app

@@ -47,7 +47,7 @@ Row TotalRow(const std::vector<Row>& rows) {
 }
 
 // The cells of a row, in column order; figures empty when the row has none.
-std::vector<std::string> Cells(const Row& r, const CostSettings& cost) {
+std::vector<std::string> Cells(const Row& r, const CostSettings& cost, bool withCurrency) {
     std::vector<std::string> c = {r.input, r.kind, r.model, r.status};
     const auto num = [&](uint64_t v) { c.push_back(r.figures ? std::to_string(v) : ""); };
     num(r.figures ? r.figures->ms : 0);
@@ -58,7 +58,7 @@ std::vector<std::string> Cells(const Row& r, const CostSettings& cost) {
     num(r.figures ? r.figures->pens : 0);
     c.push_back(std::to_string(r.copies));
     std::string amount = r.costCents ? Amount(*r.costCents) : "";
-    if (r.costCents && !cost.currency.empty()) amount += " " + cost.currency;
+    if (withCurrency && r.costCents && !cost.currency.empty()) amount += " " + cost.currency;
     c.push_back(amount);
     return c;
 }
@@ -268,8 +268,9 @@ std::string Render(const std::vector<Row>& rows, Format format, const CostSettin
         return j.dump(2) + "\n";
     }
     std::vector<std::vector<std::string>> table = {Header()};
-    for (const Row& r : rows) table.push_back(Cells(r, cost));
-    table.push_back(Cells(total, cost));
+    const bool withCurrency = format != Format::Csv;  // CSV keeps amounts as plain numbers
+    for (const Row& r : rows) table.push_back(Cells(r, cost, withCurrency));
+    table.push_back(Cells(total, cost, withCurrency));
     if (format == Format::Csv) return RenderCsv(table);
     if (format == Format::Markdown) return RenderMarkdown(table);
     return RenderTable(table);

@@ -1,0 +1,140 @@
+#include "app/quote_main.h"
+
+#include <unistd.h>
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/files.h"
+#include "quote/progress.h"
+#include "quote/quote.h"
+
+namespace corvanta::app {
+namespace {
+
+struct QuoteLine {
+    std::vector<std::string> inputs;
+    std::string format, output, model, settingsPath;
+    std::optional<double> rate;
+    double setupMinutes = 0, minimum = 0;
+    std::string currency;
+    uint32_t copies = 1;
+    unsigned jobs = 0;
+    bool quiet = false;
+};
+
+// What one input is, read: the command text, or why there is none.
+struct LoadedInput {
+    std::string kind;  // "cmd", ...
+    std::string commands;
+    std::string error;
+};
+
+// A job directory (its Corvanta.cmd) or a command file.
+LoadedInput LoadInput(const std::string& path) {
+    LoadedInput in;
+    std::error_code ec;
+    const bool dir = std::filesystem::is_directory(path, ec);
+    const std::string file = dir ? path + "/Corvanta.cmd" : path;
+    in.kind = "cmd";
+    std::string why;
+    if (!ReadRegularFile(file, in.commands, why)) in.error = "cannot read " + file + ": " + why;
+    return in;
+}
+
+quote::Row EstimateInput(const std::string& path, Model model, uint32_t copies, const quote::CostSettings& cost) {
+    const LoadedInput in = LoadInput(path);
+    if (!in.error.empty()) return quote::FailedRow(path, in.kind, model, in.error);
+    Options opt;
+    opt.model = model;
+    opt.explain = true;
+    try {
+        return quote::RowFromResult(path, in.kind, Estimate(in.commands, opt), copies, cost);
+    } catch (const std::exception& e) {
+        return quote::FailedRow(path, in.kind, model, e.what());
+    }
+}
+
+int Bad(const std::string& msg) {
+    std::fprintf(stderr, "corvanta quote: %s (try corvanta quote --help)\n", msg.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int QuoteMain(int argc, char** argv, Model defaultModel) {
+    QuoteLine q;
+    CLI::App app{
+        "Estimates many jobs side by side and prints a quote: one row per input, a total, and the cost "
+        "of the machine time when a rate is known.",
+        "corvanta quote"};
+    app.add_option("inputs", q.inputs, "Job directories (their Corvanta.cmd) or command files")->required();
+    app.add_option("--format", q.format, "table, csv, json or markdown (default: table on a terminal, else csv)");
+    app.add_option("--output", q.output, "Write the quote to this file instead of standard output");
+    app.add_option("--jobs", q.jobs, "Threads estimating at once (default: the number of cores)");
+    app.add_option("--model", q.model, "xr7 or k730 (default: this program's model)");
+    app.add_option("--rate", q.rate, "Cost of one machine hour");
+    app.add_option("--setup-minutes", q.setupMinutes, "Set-up time charged per input, in minutes");
+    app.add_option("--minimum", q.minimum, "Minimum charge per input");
+    app.add_option("--currency", q.currency, "Currency text shown with amounts");
+    app.add_option("--copies", q.copies, "Copies of every input")->check(CLI::Range(1u, 1000000u));
+    app.add_flag("--quiet", q.quiet, "No progress line");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    } catch (const CLI::ParseError& e) {
+        return Bad(e.what());
+    }
+
+    Model model = defaultModel;
+    if (q.model == "xr7" || q.model == "XR7")
+        model = Model::XR7;
+    else if (q.model == "k730" || q.model == "K730")
+        model = Model::K730;
+    else if (!q.model.empty())
+        return Bad("unknown model \"" + q.model + "\" (xr7 or k730)");
+    const bool toTerminal = q.output.empty() && isatty(STDOUT_FILENO);
+    const auto format = quote::ParseFormat(q.format.empty() ? (toTerminal ? "table" : "csv") : q.format);
+    if (!format) return Bad("unknown format \"" + q.format + "\" (table, csv, json or markdown)");
+    if (q.rate && !(*q.rate >= 0)) return Bad("the rate must be a number of 0 or more");
+    quote::CostSettings cost;
+    cost.ratePerHour = q.rate;
+    cost.setupMinutes = q.setupMinutes;
+    cost.minimumCharge = q.minimum;
+    cost.currency = q.currency;
+
+    OutputFile out;
+    std::string why;
+    if (!q.output.empty() && !out.Open(q.output, why)) return Bad("cannot write \"" + q.output + "\": " + why);
+
+    const unsigned jobs = q.jobs != 0 ? q.jobs : std::max(1u, std::thread::hardware_concurrency());
+    std::optional<quote::ProgressBar> bar;
+    if (!q.quiet && isatty(STDERR_FILENO)) bar.emplace(stderr, q.inputs.size());
+    const auto rows = quote::QuoteAll(
+        q.inputs.size(), jobs, [&](size_t i) { return EstimateInput(q.inputs[i], model, q.copies, cost); },
+        [&](size_t done, size_t) {
+            if (bar) bar->Update(done);
+        });
+    if (bar) bar->Finish();
+
+    const std::string text = quote::Render(rows, *format, cost);
+    if (out.stream()) {
+        std::fwrite(text.data(), 1, text.size(), out.stream());
+        if (!out.Close(why)) return Bad("cannot write \"" + q.output + "\": " + why);
+    } else {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+    for (const quote::Row& r : rows)
+        if (!r.ok) return 3;
+    return 0;
+}
+
+}  // namespace corvanta::app
