@@ -48,6 +48,36 @@ std::string DataUriBytes(std::string_view uri, std::string& why) {
     return bytes;
 }
 
+// The ink reordered so its rows run down the page and its columns across, for maps that turn the picture by
+// quarter turns or mirror it.  False for other maps: the picture then stays as it is, on its covering rectangle.
+bool Orient(const Matrix& m, image::Picture& picture) {
+    const double scale = std::fabs(m.a) + std::fabs(m.b) + std::fabs(m.c) + std::fabs(m.d), tiny = 1e-9 * scale;
+    const bool straight = std::fabs(m.b) <= tiny && std::fabs(m.c) <= tiny;
+    const bool turned = std::fabs(m.a) <= tiny && std::fabs(m.d) <= tiny;
+    if (!straight && !turned) return false;
+    const uint32_t columns = picture.columns, rows = picture.rows;
+    if (straight && m.a > 0 && m.d > 0) return true;
+    std::vector<uint8_t> ink(picture.ink.size());
+    const uint32_t outColumns = straight ? columns : rows, outRows = straight ? rows : columns;
+    for (uint32_t v = 0; v < outRows; ++v) {
+        for (uint32_t u = 0; u < outColumns; ++u) {
+            // The picture's pixel (i, j) shown at (u, v) on the page.
+            uint32_t i = 0, j = 0;
+            if (straight) {
+                i = m.a > 0 ? u : columns - 1 - u;
+                j = m.d > 0 ? v : rows - 1 - v;
+            } else {
+                i = m.b > 0 ? v : columns - 1 - v;
+                j = m.c > 0 ? u : rows - 1 - u;
+            }
+            ink[std::size_t(v) * outColumns + u] = picture.ink[std::size_t(j) * columns + i];
+        }
+    }
+    picture.ink = std::move(ink);
+    picture.columns = outColumns, picture.rows = outRows;
+    return true;
+}
+
 }  // namespace
 
 void Walker::Image(xmlNode* node, const Context& context) {
@@ -98,6 +128,7 @@ void Walker::Image(xmlNode* node, const Context& context) {
         ++outOfRange_;
         return;
     }
+    if (!Orient(toPage, picture)) ++imagesTurned_;
     design::Bitmap bitmap;
     bitmap.x = left, bitmap.y = top, bitmap.width = right - left, bitmap.height = bottom - top;
     bitmap.columns = picture.columns, bitmap.rows = picture.rows;

@@ -155,6 +155,8 @@ void Walker::WriteNotes() {
          "<use> elements that refer back to themselves left out"},
         {tooDeep_, "element nested too deeply left out", "elements nested too deeply left out"},
         {imagesOffPage_, "image off the page left out", "images off the page left out"},
+        {imagesTurned_, "image turned by other than quarter turns, engraved unturned on its covering rectangle",
+         "images turned by other than quarter turns, engraved unturned on their covering rectangles"},
     };
     for (const auto& p : problems)
         if (p.count) notes.push_back("SVG: " + Count(p.count, p.one, p.many));

@@ -83,7 +83,7 @@ private:
     std::size_t segments_ = 0, texts_ = 0, paintServers_ = 0;
     std::size_t badPathData_ = 0, badTransforms_ = 0, outOfRange_ = 0, longPathData_ = 0;
     std::size_t externalRefs_ = 0, missingRefs_ = 0, useCycles_ = 0, tooDeep_ = 0;
-    std::size_t imagesSkipped_ = 0, imagesOffPage_ = 0;
+    std::size_t imagesSkipped_ = 0, imagesOffPage_ = 0, imagesTurned_ = 0;
     std::string imageProblem_;
 };
 

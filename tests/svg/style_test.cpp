@@ -1,6 +1,9 @@
 // Styles, pens, fills, hidden elements, <use> and <symbol>, text and embedded pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "picture_test.h"
 #include "svg_test_util.h"
 
@@ -168,24 +171,34 @@ TEST(SvgStyle, EmbeddedPicturesPlacedAndClipped) {
         std::string element;
         double x, y, width, height;
         uint32_t columns, rows;
+        std::size_t inkAt;  // index of the inked pixel; SIZE_MAX: cut off
     } cases[] = {
-        {R"(<image x="10" y="20" width="40" height="20" href=")" + uri + "\"/>", 10, 20, 40, 20, 20, 10},
+        {R"(<image x="10" y="20" width="40" height="20" href=")" + uri + "\"/>", 10, 20, 40, 20, 20, 10, 0},
         // meet: centred down a taller viewport
-        {R"(<image x="10" y="20" width="40" height="40" href=")" + uri + "\"/>", 10, 30, 40, 20, 20, 10},
+        {R"(<image x="10" y="20" width="40" height="40" href=")" + uri + "\"/>", 10, 30, 40, 20, 20, 10, 0},
         {R"(<image x="10" y="20" width="40" height="40" preserveAspectRatio="none" xlink:href=")" + uri + "\"/>", 10,
-         20, 40, 40, 20, 10},
+         20, 40, 40, 20, 10, 0},
         // slice: the viewport is filled and the picture's sides cut off
         {R"(<image x="0" y="0" width="10" height="10" preserveAspectRatio="xMidYMid slice" href=")" + uri + "\"/>", 0,
-         0, 10, 10, 10, 10},
+         0, 10, 10, 10, 10, SIZE_MAX},
         {R"s(<g transform="translate(15 5) rotate(90)"><image width="20" height="10" href=")s" + uri + "\"/></g>", 5, 5,
-         10, 20, 20, 10},
+         10, 20, 10, 20, 9},  // a quarter turn: the top-left pixel goes to the top right
         // half off the page's left edge: clipped
-        {R"(<image x="-20" y="0" width="40" height="20" href=")" + uri + "\"/>", 0, 0, 20, 20, 10, 10},
+        {R"(<image x="-20" y="0" width="40" height="20" href=")" + uri + "\"/>", 0, 0, 20, 20, 10, 10, SIZE_MAX},
+        // mirrored across: the inked pixel at the top right
+        {R"s(<g transform="translate(40 0) scale(-1 1)"><image width="20" height="10" href=")s" + uri + "\"/></g>", 20,
+         0, 20, 10, 20, 10, 19},
     };
     for (const Case& c : cases) {
         const auto r = Read(Drawing(c.element));
         ASSERT_TRUE(r.ok()) << r.error;
         ASSERT_EQ(r.page.images.size(), 1u) << c.element.substr(0, 80) << Notes(r.page);
+        // The one inked pixel, the picture's top-left, where the placement puts it.
+        const auto& ink = r.page.images[0].ink;
+        EXPECT_EQ(std::count(ink.begin(), ink.end(), 255), c.inkAt == SIZE_MAX ? 0 : 1) << c.element.substr(0, 80);
+        if (c.inkAt != SIZE_MAX) {
+            EXPECT_EQ(ink.at(c.inkAt), 255) << c.element.substr(0, 80);
+        }
         const auto& b = r.page.images[0];
         EXPECT_NEAR(b.x, c.x, 1e-9) << c.element.substr(0, 80);
         EXPECT_NEAR(b.y, c.y, 1e-9) << c.element.substr(0, 80);
