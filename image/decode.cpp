@@ -1,23 +1,11 @@
-// Decoding pictures with stb_image (PNG, JPEG, BMP and GIF only), and reading the resolution their headers state.
+// Decoding pictures into ink, and reading the resolution their headers state.
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <memory>
 
 #include "image/image_reader.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_GIF
-#define STBI_NO_STDIO
-#define STBI_NO_LINEAR
-#define STBI_NO_HDR
-// A side of more than 2^20 pixels would pass the pixel limit only as a thin strip; refuse it in the decoder too.
-#define STBI_MAX_DIMENSIONS (1 << 20)
-#include <stb/stb_image.h>
+#include "image/stb_decoder.h"
 
 namespace corvanta::image {
 namespace {
@@ -118,10 +106,6 @@ std::string TooLarge(uint64_t width, uint64_t height) {
            " pixels is larger than the limit of " + std::to_string(kMaxPixels) + " pixels";
 }
 
-struct StbFree {
-    void operator()(unsigned char* p) const { stbi_image_free(p); }
-};
-
 }  // namespace
 
 Resolution StatedResolution(std::string_view bytes) {
@@ -143,39 +127,38 @@ Decoded DecodePicture(std::string_view bytes) {
         out.error = "the picture file is larger than 2 GB";
         return out;
     }
-    const auto* p = reinterpret_cast<const stbi_uc*>(bytes.data());
-    const int length = static_cast<int>(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     uint64_t headerWidth = 0, headerHeight = 0;
     if (HeaderSize(p, bytes.size(), headerWidth, headerHeight) && headerWidth * headerHeight > kMaxPixels) {
         out.error = TooLarge(headerWidth, headerHeight);
         return out;
     }
-    int width = 0, height = 0, channels = 0;
-    if (!stbi_info_from_memory(p, length, &width, &height, &channels)) {
-        out.error = std::string("not a PNG, JPEG, BMP or GIF picture (") + stbi_failure_reason() + ")";
+    int width = 0, height = 0;
+    const char* reason = "";
+    if (!stb::Info(bytes, width, height, reason)) {
+        out.error = std::string("not a PNG, JPEG, BMP or GIF picture (") + reason + ")";
         return out;
     }
     if (width <= 0 || height <= 0) {
         out.error = "the picture has no pixels";
         return out;
     }
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    if (pixels > kMaxPixels) {
+    if (uint64_t(width) * uint64_t(height) > kMaxPixels) {
         out.error = TooLarge(uint64_t(width), uint64_t(height));
         return out;
     }
     // Grey and alpha, 8 bits each; stb computes the grey level from red, green and blue as luminance.
-    std::unique_ptr<unsigned char, StbFree> grey(stbi_load_from_memory(p, length, &width, &height, &channels, 2));
-    if (!grey) {
-        out.error = std::string("the picture could not be decoded (") + stbi_failure_reason() + ")";
+    const std::vector<uint8_t> grey = stb::GreyAlpha(bytes, width, height, reason);
+    if (grey.empty()) {
+        out.error = std::string("the picture could not be decoded (") + reason + ")";
         return out;
     }
     Picture& pic = out.picture;
     pic.columns = static_cast<uint32_t>(width);
     pic.rows = static_cast<uint32_t>(height);
-    pic.ink.resize(pixels);
-    for (uint64_t i = 0; i < pixels; ++i) {
-        const unsigned level = grey.get()[2 * i], alpha = grey.get()[2 * i + 1];
+    pic.ink.resize(grey.size() / 2);
+    for (std::size_t i = 0; i < pic.ink.size(); ++i) {
+        const unsigned level = grey[2 * i], alpha = grey[2 * i + 1];
         // Darkness weighted by coverage: white and transparent pixels are blank.
         pic.ink[i] = static_cast<uint8_t>(((255 - level) * alpha + 127) / 255);
     }
