@@ -169,7 +169,8 @@ void Walker::WriteNotes() {
                         " elements drawn (counting the copies <use> makes)");
     if (sheet_.Ignored())
         notes.push_back("SVG: " + Count(sheet_.Ignored(), "style rule", "style rules") +
-                        " with selectors other than element, class and id ignored");
+                        " ignored (selectors other than element, class and id, or more than " +
+                        std::to_string(StyleSheet::kMaxRules) + " rules)");
 }
 
 }  // namespace corvanta::svg

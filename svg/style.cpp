@@ -40,6 +40,13 @@ constexpr NamedColour kNamedColours[] = {
     {"darkmagenta", 0x8b008b}, {"ivory", 0xfffff0},     {"whitesmoke", 0xf5f5f5},  {"gainsboro", 0xdcdcdc},
 };
 
+// A name after a one-character sign ("#id", ".class").
+std::string Prefixed(char sign, std::string_view name) {
+    std::string out(1, sign);
+    out.append(name);
+    return out;
+}
+
 std::string Hex(unsigned r, unsigned g, unsigned b) {
     char text[8];
     std::snprintf(text, sizeof text, "#%02x%02x%02x", r & 0xFF, g & 0xFF, b & 0xFF);
@@ -154,6 +161,20 @@ void Apply(Style& style, const Declarations& declarations) {
     }
 }
 
+Declarations Reduce(const Declarations& declarations) {
+    Declarations out;
+    for (const auto& d : declarations) {
+        if (!IsStyleProperty(d.first)) continue;
+        auto same = std::find_if(out.begin(), out.end(), [&](const auto& o) { return o.first == d.first; });
+        if (same != out.end()) {
+            same->second = d.second;
+        } else {
+            out.push_back(d);
+        }
+    }
+    return out;
+}
+
 // --- Style sheets --------------------------------------------------------------------------------------------
 
 void StyleSheet::Add(std::string_view css) {
@@ -179,11 +200,11 @@ void StyleSheet::Add(std::string_view css) {
         if (!selectors.empty() && selectors[0] == '@') {
             ++ignored_;
         } else {
-            blocks_.push_back(ParseDeclarations(css.substr(open + 1, close - open - 2)));
+            const Declarations block = Reduce(ParseDeclarations(css.substr(open + 1, close - open - 2)));
             std::string_view list = selectors;
             while (!list.empty()) {
                 const std::size_t comma = list.find(',');
-                AddRule(Trim(list.substr(0, comma)), blocks_.size() - 1);
+                AddRule(Trim(list.substr(0, comma)), block);
                 list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
             }
         }
@@ -191,9 +212,8 @@ void StyleSheet::Add(std::string_view css) {
     }
 }
 
-void StyleSheet::AddRule(std::string_view selector, std::size_t block) {
+void StyleSheet::AddRule(std::string_view selector, const Declarations& block) {
     Rule rule;
-    rule.block = block;
     const auto nameChar = [](char c) { return std::isalnum((unsigned char)c) || c == '-' || c == '_'; };
     std::size_t i = 0;
     if (i < selector.size() && selector[i] == '*') {
@@ -215,26 +235,62 @@ void StyleSheet::AddRule(std::string_view selector, std::size_t block) {
         ++ignored_;
         return;
     }
-    rules_.push_back(std::move(rule));
+    std::sort(rule.classes.begin(), rule.classes.end());
+    std::string canonical = rule.element + Prefixed('#', rule.id);
+    for (const std::string& c : rule.classes) canonical += "." + c;
+    auto found = bySelector_.find(canonical);
+    if (found == bySelector_.end()) {
+        if (rules_.size() >= kMaxRules) {
+            ++ignored_;
+            return;
+        }
+        const std::string key = !rule.id.empty()        ? Prefixed('#', rule.id)
+                                : !rule.classes.empty() ? Prefixed('.', rule.classes.front())
+                                : !rule.element.empty() ? rule.element
+                                                        : "*";
+        byKey_[key].push_back(rules_.size());
+        found = bySelector_.emplace(canonical, rules_.size()).first;
+        rules_.push_back(std::move(rule));
+    }
+    // The same selector again: its declarations join the rule, each keeping its place in the cascade.
+    for (const auto& [property, value] : block) rules_[found->second].properties[property] = {value, declarations_++};
 }
 
 Declarations StyleSheet::Matching(const ElementKey& element) const {
-    std::vector<const Rule*> matched;
-    for (const Rule& rule : rules_) {
-        if (!rule.element.empty() && rule.element != element.name) continue;
-        if (!rule.id.empty() && rule.id != element.id) continue;
-        const bool classes = std::all_of(rule.classes.begin(), rule.classes.end(), [&](const std::string& c) {
-            return std::find(element.classes.begin(), element.classes.end(), c) != element.classes.end();
-        });
-        if (classes) matched.push_back(&rule);
-    }
-    std::stable_sort(matched.begin(), matched.end(),
-                     [](const Rule* a, const Rule* b) { return a->specificity < b->specificity; });
+    struct Hit {
+        int specificity;
+        std::size_t order;
+        const std::string* property;
+        const std::string* value;
+    };
+    std::vector<Hit> hits;
+    const auto consider = [&](const std::string& key) {
+        const auto candidates = byKey_.find(key);
+        if (candidates == byKey_.end()) return;
+        for (std::size_t index : candidates->second) {
+            const Rule& rule = rules_[index];
+            if (!rule.element.empty() && rule.element != element.name) continue;
+            if (!rule.id.empty() && rule.id != element.id) continue;
+            const bool classes = std::all_of(rule.classes.begin(), rule.classes.end(), [&](const std::string& c) {
+                return std::find(element.classes.begin(), element.classes.end(), c) != element.classes.end();
+            });
+            if (!classes) continue;
+            for (const auto& [property, value] : rule.properties)
+                hits.push_back({rule.specificity, value.order, &property, &value.text});
+        }
+    };
+    consider("*");
+    consider(std::string(element.name));
+    if (!element.id.empty()) consider(Prefixed('#', element.id));
+    std::vector<std::string_view> classes = element.classes;
+    std::sort(classes.begin(), classes.end());
+    classes.erase(std::unique(classes.begin(), classes.end()), classes.end());
+    for (std::string_view c : classes) consider(Prefixed('.', c));
+    std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
+        return a.specificity != b.specificity ? a.specificity < b.specificity : a.order < b.order;
+    });
     Declarations out;
-    for (const Rule* rule : matched) {
-        const Declarations& block = blocks_[rule->block];
-        out.insert(out.end(), block.begin(), block.end());
-    }
+    for (const Hit& h : hits) out.emplace_back(*h.property, *h.value);
     return out;
 }
 

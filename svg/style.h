@@ -2,6 +2,7 @@
 // and style attributes, with the inherited properties the reader needs.
 #pragma once
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +48,14 @@ struct ElementKey {
     std::vector<std::string_view> classes;
 };
 
+// Only the declarations of the properties the reader uses, the last of each (a later one overrides).
+Declarations Reduce(const Declarations& declarations);
+
 // Style sheets of the drawing's <style> elements.
 class StyleSheet {
 public:
+    // Distinct selectors kept; more are ignored with a note (a hostile sheet cannot make matching slow).
+    static constexpr std::size_t kMaxRules = 1000;
     // Adds a sheet's rules; selectors of other kinds than element, class and id are counted and skipped.
     void Add(std::string_view css);
     // Declarations of the matching rules in cascade order (by specificity, then order in the sheets).
@@ -58,15 +64,21 @@ public:
     bool Empty() const { return rules_.empty(); }
 
 private:
+    struct Value {
+        std::string text;
+        std::size_t order = 0;  // position of the declaration in all the sheets
+    };
     struct Rule {
         std::string element, id;  // empty: any
         std::vector<std::string> classes;
         int specificity = 0;
-        std::size_t block = 0;  // index into blocks_
+        std::map<std::string, Value> properties;  // the reader's properties only
     };
-    void AddRule(std::string_view selector, std::size_t block);
-    std::vector<Declarations> blocks_;
+    void AddRule(std::string_view selector, const Declarations& block);
     std::vector<Rule> rules_;
+    std::map<std::string, std::size_t> bySelector_;          // canonical selector -> rule
+    std::map<std::string, std::vector<std::size_t>> byKey_;  // "#id", ".class", "name" or "*" -> rules
+    std::size_t declarations_ = 0;
     std::size_t ignored_ = 0;
 };
 

@@ -95,26 +95,32 @@ Walker::Walker(xmlDoc* document, const design::Settings& settings)
         if (auto rgb = ParseColour(rule.colour)) penOfColour_.emplace(*rgb, rule.pen);
 }
 
-Style Walker::StyleOf(xmlNode* node, const Style& parent) const {
+Style Walker::StyleOf(xmlNode* node, const Style& parent) {
     Style style = parent;
     style.displayed = true;
-    Declarations declarations;
-    for (const xmlAttr* a = node->properties; a; a = a->next) {
-        const std::string_view name = reinterpret_cast<const char*>(a->name);
-        if (!a->ns && IsStyleProperty(name)) declarations.emplace_back(std::string(name), Attribute(node, name.data()));
+    auto own = ownStyle_.find(node);
+    if (own == ownStyle_.end()) {
+        // Once per element, however many copies <use> makes: attributes, then rules, then the style attribute.
+        Declarations declarations;
+        for (const xmlAttr* a = node->properties; a; a = a->next) {
+            const std::string_view name = reinterpret_cast<const char*>(a->name);
+            if (!a->ns && IsStyleProperty(name))
+                declarations.emplace_back(std::string(name), Attribute(node, name.data()));
+        }
+        if (!sheet_.Empty()) {
+            const std::string id = Attribute(node, "id"), classes = Attribute(node, "class");
+            const Declarations ruled = sheet_.Matching({ElementName(node), id, Words(classes)});
+            declarations.insert(declarations.end(), ruled.begin(), ruled.end());
+        }
+        bool present = false;
+        const std::string inline_ = Attribute(node, "style", &present);
+        if (present) {
+            const Declarations stated = ParseDeclarations(inline_);
+            declarations.insert(declarations.end(), stated.begin(), stated.end());
+        }
+        own = ownStyle_.emplace(node, Reduce(declarations)).first;
     }
-    if (!sheet_.Empty()) {
-        const std::string id = Attribute(node, "id"), classes = Attribute(node, "class");
-        const Declarations ruled = sheet_.Matching({ElementName(node), id, Words(classes)});
-        declarations.insert(declarations.end(), ruled.begin(), ruled.end());
-    }
-    bool present = false;
-    const std::string inline_ = Attribute(node, "style", &present);
-    if (present) {
-        const Declarations stated = ParseDeclarations(inline_);
-        declarations.insert(declarations.end(), stated.begin(), stated.end());
-    }
-    Apply(style, declarations);
+    Apply(style, own->second);
     return style;
 }
 

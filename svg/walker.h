@@ -56,7 +56,7 @@ private:
     bool SetUpPage(xmlNode* root, Context& context, std::string& error);
     void Visit(xmlNode* node, const Context& parent);
     void VisitChildren(xmlNode* node, const Context& context);
-    Style StyleOf(xmlNode* node, const Style& parent) const;
+    Style StyleOf(xmlNode* node, const Style& parent);
     void Use(xmlNode* node, const Context& context);
     void Shape(xmlNode* node, std::string_view name, const Context& context);
     bool BuildShape(xmlNode* node, std::string_view name, const Context& context, Outline& outline);
@@ -73,7 +73,8 @@ private:
     double toleranceMm_;
     std::unordered_map<std::string, xmlNode*> ids_;
     StyleSheet sheet_;
-    std::map<std::string, int> penOfColour_;  // the pen table with its colours normalised
+    std::unordered_map<const xmlNode*, Declarations> ownStyle_;  // each element's own declarations, reduced
+    std::map<std::string, int> penOfColour_;                     // the pen table with its colours normalised
     std::vector<const xmlNode*> useStack_;
     Budget budget_;
     std::size_t visits_ = 0;

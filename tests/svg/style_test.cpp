@@ -65,7 +65,7 @@ TEST(SvgStyle, PenFromStrokeColourThroughTheCascade) {
         } else {
             EXPECT_EQ(CutPens(r.page), std::vector<int>{c.pen}) << c.element;
         }
-        EXPECT_TRUE(HasNote(r.page, "2 style rules with selectors other than")) << Notes(r.page);
+        EXPECT_TRUE(HasNote(r.page, "2 style rules ignored (selectors other than")) << Notes(r.page);
     }
     const auto purple =
         Read(Drawing(R"(<line x2="5" stroke="purple"/><line x2="5" stroke="#123456"/>)"), PenSettings());
