@@ -316,7 +316,12 @@ int ProgramRun::CheckInput() {
 int ProgramRun::ConvertDesign() {
     design::Reading reading;
     switch (kind_) {
-        case design::Kind::Command: return -1;
+        case design::Kind::Command:
+            if (!cl_.settingsPath.empty())
+                std::fprintf(stderr,
+                             "corvanta: the settings have no effect on a command file, which is estimated as "
+                             "it is\n");
+            return -1;
         case design::Kind::Hpgl: reading = hpgl::Read(commands_, settings_); break;
         case design::Kind::Svg: reading = svg::ReadSvg(commands_, settings_); break;
         case design::Kind::Image: reading = image::ReadImage(commands_, settings_); break;
