@@ -11,7 +11,12 @@
 
 #include "app/files.h"
 #include "app/quote_main.h"
+#include "design/detect.h"
+#include "design/settings_json.h"
+#include "design/writer.h"
 #include "hpgl/hpgl.h"
+#include "image/image_reader.h"
+#include "svg/svg_reader.h"
 
 namespace corvanta::app {
 
@@ -45,6 +50,7 @@ struct CommandLine {
     bool deterministic = false, threaded = false, quiet = false, version = false, summary = false, noSkip = false;
     std::vector<std::string> debugLists;
     std::string reportPath, tracePath, progressPath, svgPath, jobDir, hpglPath, writeCmdPath;
+    std::string inputPath, inputKind, settingsPath;
 };
 
 int Fail(int status, const std::string& msg) {
@@ -57,8 +63,8 @@ int BadUsage(const std::string& msg) { return Fail(2, msg + " (try --help)"); }
 // Options that take a value may have it in the next argument even when it
 // starts with '-' (a debug list such as "-Event" clears a category).
 std::vector<std::string> JoinOptionValues(int argc, char** argv) {
-    static const char* const valued[] = {"--debug", "--report", "--trace-ticks", "--progress",
-                                         "--svg",   "--hpgl",   "--write-cmd"};
+    static const char* const valued[] = {"--debug", "--report", "--trace-ticks", "--progress", "--svg",
+                                         "--hpgl",  "--input",  "--input-kind",  "--settings", "--write-cmd"};
     std::vector<std::string> out;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -109,13 +115,19 @@ private:
     int ParseCommandLine(int argc, char** argv);  // -1: go on; else the exit status
     int CheckOutputNames();                       // -1: go on; else the exit status
     int OpenOutputs();                            // -1: go on; else the exit status
+    int ReadSettingsFile();                       // -1: go on; else the exit status
+    int CheckInput();                             // -1: go on; else the exit status
+    int ConvertDesign();                          // -1: go on; else the exit status
     int NoStatus(const std::string& reason);
     int WriteOutputs(const Result& r);
 
     Model model_;
     CommandLine cl_;
     Options opt_;
-    bool plot_ = false;
+    bool plot_ = false;       // the input is a file of its own (--input, --hpgl), not JOBDIR's command file
+    bool inputRead_ = false;  // commands_ holds the input's bytes
+    design::Kind kind_ = design::Kind::Command;
+    design::Settings settings_;
     std::string dir_, cmdPath_, commands_;
     std::vector<char> traceBuf_ = std::vector<char>(1 << 16);  // outlives the trace stream that uses it
     OutputFile report_, trace_, progress_, svg_, writeCmd_;
@@ -149,7 +161,15 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
                    "estimate an HP-GL plot: its command records are made in memory; the status file goes to "
                    "JOBDIR, or else next to the plot")
         ->type_name("FILE");
-    cli.add_option("--write-cmd", cl.writeCmdPath, "with --hpgl: also save the command file made from the plot")
+    cli.add_option("--input", cl.inputPath,
+                   "estimate FILE: a command file, an HP-GL plot, an SVG drawing or a photo, told apart by content; "
+                   "the status file goes to JOBDIR, or else next to FILE")
+        ->type_name("FILE");
+    cli.add_option("--input-kind", cl.inputKind, "with --input: read FILE as this kind: cmd, hpgl, svg or image")
+        ->type_name("KIND");
+    cli.add_option("--settings", cl.settingsPath, "with a design input: job settings (JSON; see the README)")
+        ->type_name("FILE");
+    cli.add_option("--write-cmd", cl.writeCmdPath, "with --input or --hpgl: also save the command file made")
         ->type_name("FILE");
     cli.add_flag("--quiet", cl.quiet,
                  "print nothing on standard output but the failure line of a failed job (and the summary)");
@@ -173,7 +193,15 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
         return 0;
     }
     if (cl.deterministic && cl.threaded) return BadUsage("--deterministic and --threaded exclude each other");
-    if (!cl.writeCmdPath.empty() && cl.hpglPath.empty()) return BadUsage("--write-cmd needs --hpgl");
+    if (!cl.hpglPath.empty() && (!cl.inputPath.empty() || !cl.inputKind.empty()))
+        return BadUsage("--hpgl FILE means --input FILE --input-kind hpgl: give one or the other");
+    if (!cl.hpglPath.empty()) cl.inputPath = cl.hpglPath, cl.inputKind = "hpgl";
+    if (!cl.writeCmdPath.empty() && cl.inputPath.empty()) return BadUsage("--write-cmd needs --input or --hpgl");
+    if (!cl.inputKind.empty() && cl.inputPath.empty()) return BadUsage("--input-kind needs --input");
+    if (!cl.settingsPath.empty() && cl.inputPath.empty()) return BadUsage("--settings needs --input or --hpgl");
+    if (!cl.inputKind.empty() && cl.inputKind != "cmd" && cl.inputKind != "hpgl" && cl.inputKind != "svg" &&
+        cl.inputKind != "image")
+        return BadUsage("--input-kind must be cmd, hpgl, svg or image, not \"" + cl.inputKind + "\"");
 
     opt_.model = model_;
     opt_.schedule = cl.threaded ? Schedule::Threaded : Schedule::Deterministic;
@@ -186,12 +214,12 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
             opt_.debug.push_back(name);
         }
 
-    plot_ = !cl.hpglPath.empty();
+    plot_ = !cl.inputPath.empty();
     dir_ = !cl.jobDir.empty() ? cl.jobDir
-           : plot_            ? DirOfProgram(cl.hpglPath.c_str())
+           : plot_            ? DirOfProgram(cl.inputPath.c_str())
                               : DirOfProgram(argc > 0 ? argv[0] : nullptr);
-    // The input: the job's command file, or the plot.
-    cmdPath_ = plot_ ? cl.hpglPath : dir_ + "/Corvanta.cmd";
+    // The input: the job's command file, or the file named.
+    cmdPath_ = plot_ ? cl.inputPath : dir_ + "/Corvanta.cmd";
     return -1;
 }
 
@@ -212,7 +240,7 @@ int ProgramRun::CheckOutputNames() {
         const Named& n = named[i];
         if (n.path->empty()) continue;
         if (SameFile(*n.path, cmdPath_))
-            return BadUsage(std::string(n.what) + " names the " + (plot_ ? "plot " : "command file ") + cmdPath_);
+            return BadUsage(std::string(n.what) + " names the " + (plot_ ? "input " : "command file ") + cmdPath_);
         if (SameFile(*n.path, statusPath))
             return BadUsage(std::string(n.what) + " names the status file " + statusPath);
         for (size_t k = 0; k < i; ++k)
@@ -246,6 +274,74 @@ int ProgramRun::OpenOutputs() {
     }
     opt_.consoleStream = cl_.quiet ? nullptr : stdout;
     opt_.explain = report_.stream() || progress_.stream() || svg_.stream() || cl_.summary;
+    return -1;
+}
+
+int ProgramRun::ReadSettingsFile() {
+    if (cl_.settingsPath.empty()) return -1;
+    std::string text, why;
+    if (!ReadRegularFile(cl_.settingsPath, text, why))
+        return Fail(2, "cannot read the settings file " + cl_.settingsPath + " (" + why + ")");
+    if (!design::ReadSettings(text, settings_, why)) return Fail(2, "settings file " + cl_.settingsPath + ": " + why);
+    return -1;
+}
+
+// The input's kind from its content, or the kind asked for, checked against the content before anything is
+// written: a file that is plainly of another kind is refused.  An input that cannot be read is reported
+// later, where a missing command file is.
+int ProgramRun::CheckInput() {
+    if (!plot_) return -1;
+    std::string why;
+    if (!ReadRegularFile(cmdPath_, commands_, why)) return -1;
+    inputRead_ = true;
+    const design::Kind found = design::DetectKind(commands_);
+    const std::string asked = cl_.inputKind;
+    const std::string foundOption = design::KindOption(found);
+    if (asked.empty()) {
+        kind_ = found;
+        return -1;
+    }
+    kind_ = asked == "cmd"    ? design::Kind::Command
+            : asked == "hpgl" ? design::Kind::Hpgl
+            : asked == "svg"  ? design::Kind::Svg
+                              : design::Kind::Image;
+    if (found == design::Kind::Unknown || found == kind_) return -1;
+    std::string use = !foundOption.empty() ? "; use --input " + cmdPath_ + " (its kind is found from its content)"
+                      : found == design::Kind::Json ? "; job settings go with --settings"
+                                                    : "; convert it to SVG first (see the README on inputs)";
+    return Fail(2,
+                cmdPath_ + " is " + design::KindDescription(found) + ", not " + design::KindDescription(kind_) + use);
+}
+
+// A design input read into a page and written as command records; the notes go to standard error.
+int ProgramRun::ConvertDesign() {
+    design::Reading reading;
+    switch (kind_) {
+        case design::Kind::Command:
+            if (!cl_.settingsPath.empty())
+                std::fprintf(stderr,
+                             "corvanta: the settings have no effect on a command file, which is estimated as "
+                             "it is\n");
+            return -1;
+        case design::Kind::Hpgl: reading = hpgl::Read(commands_, settings_); break;
+        case design::Kind::Svg: reading = svg::ReadSvg(commands_, settings_); break;
+        case design::Kind::Image: reading = image::ReadImage(commands_, settings_); break;
+        default: {
+            std::string hint = kind_ == design::Kind::Pdf || kind_ == design::Kind::PostScript
+                                   ? ": convert it to SVG first (see the README on inputs)"
+                                   : ": give a command file, an HP-GL plot, an SVG drawing or a photo (PNG, JPEG, "
+                                     "GIF, BMP), or name its kind with --input-kind";
+            return NoStatus(cmdPath_ + " is " + design::KindDescription(kind_) + hint);
+        }
+    }
+    if (!reading.ok()) return NoStatus("cannot read " + cmdPath_ + ": " + reading.error);
+    const std::string prefix = design::KindOption(kind_) + ": ";
+    for (const std::string& note : reading.page.notes) std::fprintf(stderr, "%s%s\n", prefix.c_str(), note.c_str());
+    design::Written written = design::WriteCommands(reading.page, settings_);
+    for (const std::string& note : written.notes) std::fprintf(stderr, "%s%s\n", prefix.c_str(), note.c_str());
+    for (const std::string& note : design::SummaryNotes(written))
+        std::fprintf(stderr, "%s%s\n", prefix.c_str(), note.c_str());
+    commands_ = std::move(written.commands);
     return -1;
 }
 
@@ -283,6 +379,8 @@ int ProgramRun::Main(int argc, char** argv) {
     // Each step runs only when the one before it let the run go on.
     if (const int rc = ParseCommandLine(argc, argv); rc >= 0) return rc;
     if (const int rc = CheckOutputNames(); rc >= 0) return rc;
+    if (const int rc = ReadSettingsFile(); rc >= 0) return rc;
+    if (const int rc = CheckInput(); rc >= 0) return rc;
     if (const int rc = OpenOutputs(); rc >= 0) return rc;
 
     // No earlier answer survives a run that cannot give a new one.
@@ -293,13 +391,9 @@ int ProgramRun::Main(int argc, char** argv) {
         return NoStatus("no command file " + cmdPath_ + " (the job directory " +
                         (std::filesystem::exists(dir_, ec) ? "is not a directory" : "does not exist") + ")");
     if (!status.Prepare(why)) return NoStatus(why);
-    if (!ReadRegularFile(cmdPath_, commands_, why))
-        return NoStatus((plot_ ? "no plot file " : "no command file ") + cmdPath_ + " (" + why + ")");
-    if (plot_) {
-        const hpgl::Conversion conv = hpgl::Convert(commands_);
-        for (const hpgl::Note& note : conv.notes) std::fprintf(stderr, "%s\n", hpgl::NoteLine(note).c_str());
-        commands_ = conv.commands;
-    }
+    if (!inputRead_ && !ReadRegularFile(cmdPath_, commands_, why))
+        return NoStatus((plot_ ? "no input file " : "no command file ") + cmdPath_ + " (" + why + ")");
+    if (const int rc = ConvertDesign(); rc >= 0) return rc;
 
     const Result r = Estimate(commands_, opt_);
     if (cl_.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());

@@ -19,7 +19,7 @@ struct Point {
 
 // One cut: a polyline the laser follows with the pen down.
 struct Path {
-    int pen = 1;                // 1..16, the machine's pen (its speeds come from the pen table)
+    int pen = 1;                // 1..16, the machine's pen (its speeds come from the pen table); 0 the pen without one
     std::vector<Point> points;  // at least one point; a single point is a dot; closed paths repeat the first point
 };
 

@@ -20,15 +20,15 @@ struct Settings {
     double penSpeedMmS[16] = {};
 
     // Raster engraving.
-    int32_t rasterDpi = 500;          // dots per inch along X
-    int32_t rasterRowsPerInch = 500;  // rows per inch along Y
+    int32_t rasterDpi = 508;          // dots per inch along X
+    int32_t rasterRowsPerInch = 508;  // rows per inch along Y: divides 3048 (or is 304 or 609), so lines step evenly
     int32_t rasterSpeedX = 1000;      // thousandths of the axis maximum
     int32_t rasterSpeedY = 1000;
     bool rasterBothDirections = true;
     int32_t rasterRowsPerLine = 1;
     bool rasterBottomUp = false;
     bool rasterFixedRunUp = false;
-    int32_t rasterPower = 100;
+    int32_t rasterPower = 100;  // thousandths of full power
 
     // Placement of the page's top-left corner on the bed, mm.
     double offsetXmm = 0, offsetYmm = 0;

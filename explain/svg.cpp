@@ -167,6 +167,31 @@ double TextPx(std::string_view s, double fontPx) {
     return static_cast<double>(chars) * 0.53 * fontPx;
 }
 
+// Path data longer than this is written as several <path> elements: some readers refuse an attribute of
+// more than about 10 MB (a large job's travel came to 10,287,343 characters).
+constexpr size_t kMaxPathData = 1'000'000;
+
+// Path data cut into pieces of at most about `limit` characters, each a path of its own: a cut falls before
+// an M, or before an L, and then the next piece starts with an M to the point where the L started.
+std::vector<std::string> SplitPathData(std::string_view d, size_t limit) {
+    std::vector<std::string> pieces(1);
+    std::string_view lastPoint;  // coordinates of the last M or L command
+    for (size_t i = 0; i < d.size();) {
+        size_t j = d.find_first_of("MLHVZ", i + 1);
+        if (j == std::string_view::npos) j = d.size();
+        const std::string_view command = d.substr(i, j - i);
+        const bool cuttable = command[0] == 'M' || command[0] == 'L';
+        if (cuttable && !pieces.back().empty() && pieces.back().size() + command.size() > limit) {
+            pieces.emplace_back();
+            if (command[0] == 'L') Append(pieces.back(), "M", lastPoint);
+        }
+        if (cuttable) lastPoint = command.substr(1);
+        pieces.back() += command;
+        i = j;
+    }
+    return pieces;
+}
+
 class Writer {
 public:
     explicit Writer(double mmPerPx) : px_(mmPerPx) {}
@@ -191,6 +216,21 @@ public:
     // A stroked line path; dash in pixels ("" for solid).
     void Stroke(std::string_view d, std::string_view colour, double widthPx, std::string_view cls,
                 std::initializer_list<double> dashPx = {}, bool round = false, std::string_view tip = "") {
+        if (d.size() <= kMaxPathData) return StrokeOne(d, colour, widthPx, cls, dashPx, round, tip);
+        for (const std::string& piece : SplitPathData(d, kMaxPathData))
+            StrokeOne(piece, colour, widthPx, cls, dashPx, round, tip);
+    }
+    void Fill(std::string_view d, std::string_view colour, std::string_view cls, std::string_view stroke = "",
+              double strokePx = 0, std::string_view tip = "") {
+        if (d.size() <= kMaxPathData) return FillOne(d, colour, cls, stroke, strokePx, tip);
+        for (const std::string& piece : SplitPathData(d, kMaxPathData))
+            FillOne(piece, colour, cls, stroke, strokePx, tip);
+    }
+    std::string& Out() { return out_; }
+
+private:
+    void StrokeOne(std::string_view d, std::string_view colour, double widthPx, std::string_view cls,
+                   std::initializer_list<double> dashPx, bool round, std::string_view tip) {
         Append(out_, "<path class=\"", cls, "\" d=\"", d, "\" fill=\"none\"");
         StrokeAttributes(colour, widthPx);
         if (dashPx.size() > 0) {
@@ -202,15 +242,12 @@ public:
         if (round) out_ += " stroke-linecap=\"round\" stroke-linejoin=\"round\"";
         Close(tip);
     }
-    void Fill(std::string_view d, std::string_view colour, std::string_view cls, std::string_view stroke = "",
-              double strokePx = 0, std::string_view tip = "") {
+    void FillOne(std::string_view d, std::string_view colour, std::string_view cls, std::string_view stroke,
+                 double strokePx, std::string_view tip) {
         Append(out_, "<path class=\"", cls, "\" d=\"", d, "\" fill=\"", colour, "\"");
         StrokeAttributes(stroke, strokePx);
         Close(tip);
     }
-    std::string& Out() { return out_; }
-
-private:
     // Ends an element, with a tooltip when there is one.
     void Close(std::string_view tip) {
         if (tip.empty())

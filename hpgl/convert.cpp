@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "design/writer.h"
 #include "hpgl/hpgl.h"
 #include "hpgl/interpreter.h"
 #include "hpgl/notes.h"
@@ -14,43 +15,60 @@ std::string Millimetres(const char* format, double a, double b, double c, double
     return buf;
 }
 
-bool InsideBed(const CommandWriter::Extent& e) {
-    return e.empty || (e.minX >= 0 && e.minY >= 0 && e.maxX <= kBedWidthPu && e.maxY <= kBedHeightPu);
+// The plot read into a page, and its notes.
+design::Page ReadPage(std::string_view plot, const Options& options, NoteBook& notes, bool& truncated) {
+    Interpreter interpreter(plot, options, notes);
+    interpreter.Run();
+    if (interpreter.Instructions() == 0) {
+        notes.State("no instructions", plot.empty() ? "the plot is empty" : "the plot holds no HP-GL instruction");
+    }
+    truncated = interpreter.Builder().Full();
+    return std::move(interpreter.Builder().Page());
 }
 
 }  // namespace
 
-Conversion Convert(std::string_view plot, const Options& options) {
+design::Reading Read(std::string_view plot, const design::Settings&, const Options& options) {
     NoteBook notes;
-    Interpreter interpreter(plot, options, notes);
-    interpreter.Run();
-    CommandWriter& out = interpreter.Writer();
+    bool truncated = false;
+    design::Reading r;
+    r.page = ReadPage(plot, options, notes, truncated);
+    for (const Note& n : notes.Take())
+        r.page.notes.push_back(n.text + (n.count > 1 ? " (" + std::to_string(n.count) + " times)" : ""));
+    return r;
+}
 
+Conversion Convert(std::string_view plot, const Options& options, const design::Settings& settings) {
+    NoteBook notes;
     Conversion c;
-    if (interpreter.Instructions() == 0) {
-        notes.State("no instructions", plot.empty() ? "the plot is empty" : "the plot holds no HP-GL instruction");
-    }
-    const CommandWriter::Extent& drawn = out.Drawn();
-    c.empty = drawn.empty;
-    if (!drawn.empty) {
-        c.minXmm = static_cast<double>(drawn.minX) / kPuPerMm, c.maxXmm = static_cast<double>(drawn.maxX) / kPuPerMm;
-        c.minYmm = static_cast<double>(drawn.minY) / kPuPerMm, c.maxYmm = static_cast<double>(drawn.maxY) / kPuPerMm;
+    const design::Page page = ReadPage(plot, options, notes, c.truncated);
+    design::WriteLimits limits;
+    limits.maxRecords = options.maxRecords;
+    design::Written w = design::WriteCommands(page, settings, limits);
+    for (const std::string& line : w.notes) notes.Add("writer: " + line, line);
+    if (w.truncated) notes.State("record limit", "the output reached the record limit: the rest was not written");
+
+    c.empty = w.cut.empty;
+    if (!w.cut.empty) {
+        c.minXmm = w.cut.minX, c.maxXmm = w.cut.maxX, c.minYmm = w.cut.minY, c.maxYmm = w.cut.maxY;
         notes.State("extent", Millimetres("drawn extent x %.1f..%.1f mm, y %.1f..%.1f mm (%.1f x %.1f mm)", c.minXmm,
                                           c.maxXmm, c.minYmm, c.maxYmm, c.maxXmm - c.minXmm, c.maxYmm - c.minYmm));
     } else {
         notes.State("extent", "nothing is drawn (no pen-down move)");
     }
-    c.leavesBed = !InsideBed(drawn);
+    c.leavesBed = !w.cut.InsideBed() || !w.engraved.InsideBed();
     if (c.leavesBed) {
         notes.State("leaves bed", "warning: the drawing leaves the bed (0..746 x 0..470 mm from plotter 0,0)");
-    } else if (!InsideBed(out.Travelled())) {
+    } else if (!w.travel.InsideBed()) {
         notes.State("travel leaves bed", "warning: pen-up moves leave the bed (0..746 x 0..470 mm from plotter 0,0)");
     }
-    c.truncated = out.Full();
-    c.records = out.Records();
-    c.drawnMm = out.DrawnPu() / kPuPerMm;
-    c.travelMm = out.TravelPu() / kPuPerMm;
-    c.commands = out.TakeText();
+    c.truncated = c.truncated || w.truncated;
+    c.records = w.records;
+    c.drawnMm = w.cutMm;
+    c.travelMm = w.travelMm;
+    c.fills = w.regions;
+    c.rasterLines = w.rasterLines;
+    c.commands = std::move(w.commands);
     c.notes = notes.Take();
     return c;
 }

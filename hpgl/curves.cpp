@@ -28,14 +28,14 @@ double ChordAngleDeg(std::optional<double> parameter, bool toleranceMode, double
     return deg;
 }
 
-std::vector<Point> ArcPoints(Point center, Point start, double sweepDeg, double chordDeg) {
+std::vector<Point> ArcPoints(Point center, Point start, double sweepDeg, double chordDeg, double puPerUnit) {
     std::vector<Point> out;
     if (!(std::fabs(sweepDeg) > 0.0) || !(chordDeg > 0.0)) return out;
     const Point r = start - center;
     const double sweepRad = DegToRad(sweepDeg);
     double chords = std::ceil(std::fabs(sweepDeg) / chordDeg - 1e-9);
     // Chords shorter than kMinChordPu cannot show in moves of whole plotter units: no more of them.
-    const double arcPu = Length(r) * std::fabs(sweepRad);
+    const double arcPu = Length(r) * std::fabs(sweepRad) * puPerUnit;
     if (arcPu >= 0.0) chords = std::min(chords, std::max(1.0, std::ceil(arcPu / kMinChordPu)));
     const int32_t n = static_cast<int32_t>(std::clamp(chords, 1.0, 360.0 / kMinChordDeg));
     out.reserve(static_cast<std::size_t>(n));

@@ -23,8 +23,9 @@ double ChordAngleDeg(std::optional<double> parameter, bool toleranceMode, double
 
 // The chord ends of an arc about `center` from `start`, turning `sweepDeg` (counterclockwise when positive):
 // ceil(|sweep| / chord) equal chords, fewer when they would be shorter than kMinChordPu; the start itself
-// not included.
-std::vector<Point> ArcPoints(Point center, Point start, double sweepDeg, double chordDeg);
+// not included.  The points are in any unit of which `puPerUnit` plotter units make one (the plot's user
+// units: an arc is computed where the plot defines it and mapped afterwards).
+std::vector<Point> ArcPoints(Point center, Point start, double sweepDeg, double chordDeg, double puPerUnit = 1.0);
 
 // Centre of the circle through three points; nullopt when they are (nearly) on one line.
 std::optional<Point> CircleCenter(Point a, Point b, Point c);

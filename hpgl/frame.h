@@ -8,6 +8,7 @@
 // page and its origin sits at the page's lower right corner, so the rotated page covers the same physical
 // rectangle as the unrotated one.  The page is the bed unless PS gives another size.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -54,6 +55,8 @@ public:
     Point FrameToUser(Point f) const;
     // Frame units per user unit along x: the factor of radii, chord tolerances and other lengths.
     double UnitX() const { return ax_ < 0 ? -ax_ : ax_; }
+    // Frame units per user unit along the longer axis: how fine a curve computed in user units must be.
+    double UnitMax() const { return std::max(UnitX(), ay_ < 0 ? -ay_ : ay_); }
 
     Point ToPhysical(Point frame) const;
     Point FromPhysical(Point physical) const;

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "design/writer.h"
 #include "hpgl/stroke_font.h"
 
 namespace corvanta::hpgl {
 
 namespace {
 
-constexpr double kYMaxMmPerS = 124968.0 / 120;  // Y axis maximum speed: 124968 plotbed units/s = 1041.4 mm/s
-constexpr int32_t kStartUpSpeed = 500;          // the machine's pen speeds at start-up, thousandths
+constexpr double kYMaxMmPerS = design::kYMaxMmPerS;  // Y axis maximum speed, 1041.4 mm/s
 
 // Instructions that are read and skipped, with why.
 struct IgnoredGroup {
@@ -51,9 +51,7 @@ std::optional<int32_t> Integer(double v) {
 }
 
 Interpreter::Interpreter(std::string_view plot, const Options& options, NoteBook& notes)
-    : options_(options), scanner_(plot, notes), notes_(notes), out_(options.maxRecords, options.maxMoves, notes) {
-    speeds_.fill(kStartUpSpeed);
-}
+    : options_(options), scanner_(plot, notes), notes_(notes), out_(options.maxRecords, options.maxMoves, notes) {}
 
 void Interpreter::Run() {
     Mnemonic m;
@@ -65,8 +63,8 @@ void Interpreter::Run() {
         notes_.Add("work limit", "the plot needed more than the move limit (" + std::to_string(options_.maxMoves) +
                                      " moves): the rest of the plot was not converted");
     } else if (out_.Full()) {
-        notes_.Add("record limit", "the output reached the record limit (" + std::to_string(out_.Records()) +
-                                       " records): the rest of the plot was not converted");
+        notes_.Add("record limit", "the plot reached the limit of " + std::to_string(options_.maxRecords) +
+                                       " points: the rest of the plot was not converted");
     }
     scanner_.Summarise();
     if (polygonMode_) {
@@ -100,8 +98,7 @@ void Interpreter::Execute(const Mnemonic& m) {
         case Op("AR"): {
             const std::vector<double> p = scanner_.Numbers();
             if (p.size() < 3) return Malformed(m, "needs a centre and a sweep angle: skipped");
-            const Point c =
-                m.code == Op("AA") ? frame_.UserToFrame({p[0], p[1]}) : pos_ + frame_.UserDeltaToFrame({p[0], p[1]});
+            const Point c = m.code == Op("AA") ? Point{p[0], p[1]} : User(pos_) + Point{p[0], p[1]};
             Arc(c, p[2], p.size() > 3 ? std::optional<double>(p[3]) : std::nullopt);
             return;
         }
@@ -109,10 +106,9 @@ void Interpreter::Execute(const Mnemonic& m) {
         case Op("RT"): {
             const std::vector<double> p = scanner_.Numbers();
             if (p.size() < 4) return Malformed(m, "needs an intermediate point and an end point: skipped");
-            const bool rel = m.code == Op("RT");
-            const Point through = rel ? pos_ + frame_.UserDeltaToFrame({p[0], p[1]}) : frame_.UserToFrame({p[0], p[1]});
-            const Point end = rel ? pos_ + frame_.UserDeltaToFrame({p[2], p[3]}) : frame_.UserToFrame({p[2], p[3]});
-            ThreePointArc(through, end, p.size() > 4 ? std::optional<double>(p[4]) : std::nullopt);
+            const Point base = m.code == Op("RT") ? User(pos_) : Point{};
+            ThreePointArc(base + Point{p[0], p[1]}, base + Point{p[2], p[3]},
+                          p.size() > 4 ? std::optional<double>(p[4]) : std::nullopt);
             return;
         }
         case Op("CI"): Circle(scanner_.Numbers()); return;
@@ -131,8 +127,8 @@ void Interpreter::Execute(const Mnemonic& m) {
         case Op("EW"): Wedge(scanner_.Numbers(), false); return;
         case Op("WG"): Wedge(scanner_.Numbers(), true); return;
         case Op("PM"): PolygonMode(scanner_.Numbers()); return;
-        case Op("EP"): scanner_.Numbers(), EdgePolygon(false); return;
-        case Op("FP"): scanner_.Numbers(), EdgePolygon(true); return;
+        case Op("EP"): scanner_.Numbers(), EdgePolygon(); return;
+        case Op("FP"): FillPolygon(scanner_.Numbers()); return;
         case Op("XT"): scanner_.Numbers(), Tick(true); return;
         case Op("YT"): scanner_.Numbers(), Tick(false); return;
         case Op("TL"): {
@@ -168,7 +164,8 @@ void Interpreter::Execute(const Mnemonic& m) {
             }
             return;
         // Skipped, with their parameters.
-        case Op("CO"):
+        // A comment runs to its ';', quoted or not.
+        case Op("CO"): scanner_.SkipComment(), Ignored(m); return;
         case Op("MG"): scanner_.SkipQuoted(), scanner_.Numbers(), Ignored(m); return;
         case Op("WD"): {
             bool found = false;
@@ -407,45 +404,24 @@ void Interpreter::SelectPen(const std::vector<double>& p) {
 }
 
 void Interpreter::VelocitySelect(const std::vector<double>& p) {
-    std::array<int32_t, 16> next = speeds_;
-    if (p.empty()) {
-        next.fill(kStartUpSpeed);
-    } else {
-        // cm/s to thousandths of the Y axis maximum: v x 10 mm/cm / 1041.4 mm/s x 1000.
-        const double t = std::round(p[0] * 10.0 / kYMaxMmPerS * 1000.0);
-        int32_t value = 0;
-        if (!(t >= 1.0))
-            value = 1;
-        else if (t > 1000.0)
-            value = 1000;
-        else
-            value = static_cast<int32_t>(t);
+    double mmPerS = 0.0;  // VS without parameters: back to the default speed
+    if (!p.empty()) {
+        // cm/s to mm/s, within the machine's 1..1000 thousandths of the Y axis maximum.
+        mmPerS = p[0] * 10.0;
+        const double t = std::round(mmPerS / kYMaxMmPerS * 1000.0);
         if (!(t >= 1.0) || t > 1000.0) {
             notes_.Add("speed clamped", "VS speeds outside 0.1..104.1 cm/s were clamped to the machine's range");
-        }
-        if (p.size() >= 2) {
-            const std::optional<int32_t> pen = Integer(p[1]);
-            if (!pen || *pen < 1 || *pen > 16) {
-                return notes_.Add("vs pen", "VS for a pen outside 1..16 was skipped (pen 0 has no speed entry)");
-            }
-            next[static_cast<std::size_t>(*pen - 1)] = value;
-        } else {
-            next.fill(value);
+            mmPerS = !(t >= 1.0) ? kYMaxMmPerS / 1000.0 : kYMaxMmPerS;
         }
     }
-    if (next == speeds_) return;
-    const int32_t pen = out_.SelectedPen();
-    const bool currentChanged =
-        pen >= 1 && pen <= 16 && next[static_cast<std::size_t>(pen - 1)] != speeds_[static_cast<std::size_t>(pen - 1)];
-    speeds_ = next;
-    out_.SpeedTable(speeds_);
-    if (currentChanged) {
-        // The machine loads a pen's speed when the pen is selected: select it again so the speed applies now.
-        notes_.Add("speed reselect",
-                   "VS changed the speed of the selected pen: the pen was selected again so "
-                   "the new speed applies from there");
-        out_.SelectPen(pen);
+    if (p.size() >= 2) {
+        const std::optional<int32_t> pen = Integer(p[1]);
+        if (!pen || *pen < 1 || *pen > 16) {
+            return notes_.Add("vs pen", "VS for a pen outside 1..16 was skipped (pen 0 has no speed entry)");
+        }
+        return out_.PenSpeed(*pen, mmPerS);
     }
+    for (int32_t pen = 1; pen <= 16; ++pen) out_.PenSpeed(pen, mmPerS);
 }
 
 }  // namespace corvanta::hpgl

@@ -1,18 +1,17 @@
 // Executes the instructions of a plot: keeps the plotter's state (position, pen, frame, label settings,
-// polygon buffer) and hands the resulting moves to the command writer.  The instructions are spread over
+// polygon buffer) and hands the resulting strokes and fills to the page builder.  The instructions are spread over
 // interpreter.cpp (dispatch, moves, set-up, pens), interpreter_figures.cpp and interpreter_labels.cpp.
 #pragma once
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "hpgl/command_writer.h"
 #include "hpgl/frame.h"
 #include "hpgl/hpgl.h"
 #include "hpgl/label.h"
 #include "hpgl/notes.h"
+#include "hpgl/page_builder.h"
 #include "hpgl/scanner.h"
 
 namespace corvanta::hpgl {
@@ -26,15 +25,15 @@ inline constexpr std::size_t kMaxPolygonVertices = 1'000'000;
 class Interpreter {
 public:
     Interpreter(std::string_view plot, const Options& options, NoteBook& notes);
-    // Reads the whole plot (or up to the record limit) and writes its records.
+    // Reads the whole plot (or up to the point limit) into the page.
     void Run();
-    CommandWriter& Writer() { return out_; }
+    PageBuilder& Builder() { return out_; }
     uint64_t Instructions() const { return instructions_; }
 
 private:
     struct PolygonVertex {
         Point at;   // frame units
-        bool down;  // the edge to this vertex is drawn
+        bool down;  // the edge to this vertex is drawn (the pen was down when it was defined)
     };
 
     void Execute(const Mnemonic& m);
@@ -49,8 +48,14 @@ private:
     void Chords(const std::vector<Point>& points, bool down);
     void Outline(const std::vector<Point>& closedPath);
     Point Phys(Point frame) const { return frame_.ToPhysical(frame); }
+    Point User(Point frame) const { return frame_.FrameToUser(frame); }
+    // Points computed in user units (arcs, circles, wedges) mapped to frame units, in place.
+    void ToFrame(std::vector<Point>& points) const;
+    // The chords of an arc in user units, about `center` from `start`; `chord` as the instruction gives it.
+    std::vector<Point> UserArc(Point center, Point start, double sweepDeg, std::optional<double> chord);
+    void FillRing(const std::vector<Point>& frameRing, design::FillRegion::Rule rule);
 
-    // Instructions with more to them than a line or two.
+    // Instructions with more to them than a line or two.  Arc and ThreePointArc take user units.
     void Arc(Point center, double sweepDeg, std::optional<double> chord);
     void ThreePointArc(Point through, Point end, std::optional<double> chord);
     void Circle(const std::vector<double>& p);
@@ -58,7 +63,9 @@ private:
     void Rectangle(const std::vector<double>& p, bool relative, bool fill);
     void Bezier(const std::vector<double>& p, bool relative);
     void PolygonMode(const std::vector<double>& p);
-    void EdgePolygon(bool fill);
+    void EdgePolygon();
+    void FillPolygon(const std::vector<double>& p);
+    void CloseSubpolygon();
     void PolylineEncoded();
     void Label(std::string_view text);
     void DrawStroke(const std::vector<Point>& stroke);  // one pen-down polyline, reached with the pen up
@@ -78,7 +85,7 @@ private:
     Options options_;
     Scanner scanner_;
     NoteBook& notes_;
-    CommandWriter out_;
+    PageBuilder out_;
     Frame frame_;
     uint64_t instructions_ = 0;
 
@@ -106,7 +113,6 @@ private:
     std::size_t polygonVertices_ = 0;
 
     double tickPlus_ = 0.5, tickMinus_ = 0.5;  // TL: per cent of P2-P1
-    std::array<int32_t, 16> speeds_;           // pen speeds, thousandths of the Y axis maximum
 };
 
 }  // namespace corvanta::hpgl

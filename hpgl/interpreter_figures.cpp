@@ -9,6 +9,18 @@
 namespace corvanta::hpgl {
 
 // --- arcs, circles, curves -------------------------------------------------------------------------------
+//
+// Arcs, circles and wedges are computed in the plot's user units and mapped afterwards, so that a scaling
+// with different units along x and y turns a circle into the ellipse the plot asks for.
+
+void Interpreter::ToFrame(std::vector<Point>& points) const {
+    for (Point& p : points) p = frame_.UserToFrame(p);
+}
+
+std::vector<Point> Interpreter::UserArc(Point center, Point start, double sweepDeg, std::optional<double> chord) {
+    const double deg = ChordAngleDeg(chord, chordTolerance_, Length(start - center), notes_);
+    return ArcPoints(center, start, sweepDeg, deg, frame_.UnitMax());
+}
 
 void Interpreter::Arc(Point center, double sweepDeg, std::optional<double> chord) {
     if (!std::isfinite(sweepDeg) || !IsFinite(center)) return;
@@ -16,14 +28,14 @@ void Interpreter::Arc(Point center, double sweepDeg, std::optional<double> chord
         notes_.Add("sweep", "arc sweeps beyond 360 degrees were drawn as 360 degrees");
         sweepDeg = std::copysign(360.0, sweepDeg);
     }
-    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
-    const double deg = ChordAngleDeg(chord, chordTolerance_, Length(pos_ - center), notes_);
-    Chords(ArcPoints(center, pos_, sweepDeg, deg), penDown_);
+    std::vector<Point> points = UserArc(center, User(pos_), sweepDeg, chord);
+    ToFrame(points);
+    Chords(points, penDown_);
 }
 
 void Interpreter::ThreePointArc(Point through, Point end, std::optional<double> chord) {
-    const Point start = pos_;
-    if (!IsFinite(through) || !IsFinite(end)) return;
+    const Point start = User(pos_);
+    if (!IsFinite(through) || !IsFinite(end) || !IsFinite(start)) return;
     if (end == start) {
         // Back to the start: the full circle whose diameter runs from the start to the intermediate point.
         if (!(through == start)) Arc((start + through) * 0.5, 360.0, chord);
@@ -31,7 +43,7 @@ void Interpreter::ThreePointArc(Point through, Point end, std::optional<double> 
     }
     const std::optional<Point> c = CircleCenter(start, through, end);
     if (!c) {  // the three points on a line: a line to the end point
-        Chords({end}, penDown_);
+        Chords({frame_.UserToFrame(end)}, penDown_);
         return;
     }
     const double a0 = std::atan2(start.y - c->y, start.x - c->x);
@@ -41,21 +53,21 @@ void Interpreter::ThreePointArc(Point through, Point end, std::optional<double> 
     };
     const double toEnd = turn(end), toThrough = turn(through);
     const double sweep = (toThrough < toEnd ? toEnd : toEnd - 2.0 * kPi) * 180.0 / kPi;
-    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
-    std::vector<Point> points =
-        ArcPoints(*c, start, sweep, ChordAngleDeg(chord, chordTolerance_, Length(start - *c), notes_));
+    std::vector<Point> points = UserArc(*c, start, sweep, chord);
     if (!points.empty()) points.back() = end;
+    ToFrame(points);
     Chords(points, penDown_);
 }
 
 void Interpreter::Circle(const std::vector<double>& p) {
     if (p.empty() || !std::isfinite(p[0])) return notes_.Add("malformed CI", "CI without a radius: skipped");
-    const double r = p[0] * frame_.UnitX();  // a negative radius starts the circle at 180 degrees
-    std::optional<double> chord = p.size() > 1 ? std::optional<double>(p[1]) : std::nullopt;
-    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
-    const Point center = pos_, start = center + Point{r, 0.0};
-    const std::vector<Point> points =
-        ArcPoints(center, start, 360.0, ChordAngleDeg(chord, chordTolerance_, std::fabs(r), notes_));
+    const double r = p[0];  // user units; a negative radius starts the circle at 180 degrees
+    const std::optional<double> chord = p.size() > 1 ? std::optional<double>(p[1]) : std::nullopt;
+    const Point centerUser = User(pos_);
+    const Point center = pos_, start = frame_.UserToFrame(centerUser + Point{r, 0.0});
+    const double deg = ChordAngleDeg(chord, chordTolerance_, std::fabs(r), notes_);
+    std::vector<Point> points = ArcPoints(centerUser, centerUser + Point{r, 0.0}, 360.0, deg, frame_.UnitMax());
+    ToFrame(points);
     if (polygonMode_) {
         if (polygonVertices_ + points.size() + 2 > kMaxPolygonVertices) {
             return notes_.Add("polygon full",
@@ -82,28 +94,36 @@ void Interpreter::Circle(const std::vector<double>& p) {
     out_.Travel(Phys(center));
 }
 
+void Interpreter::FillRing(const std::vector<Point>& frameRing, design::FillRegion::Rule rule) {
+    std::vector<Point> ring;
+    ring.reserve(frameRing.size());
+    for (const Point& q : frameRing) ring.push_back(Phys(q));
+    out_.Fill({ring}, rule);
+}
+
 void Interpreter::Wedge(const std::vector<double>& p, bool fill) {
     const char* name = fill ? "WG" : "EW";
     if (p.size() < 3)
         return notes_.Add(std::string("malformed ") + name,
                           std::string(name) + " needs a radius, a start and a sweep angle: skipped");
     if (polygonMode_) return notes_.Add("in polygon", "EA, ER, RA, RR, EW and WG inside polygon mode were skipped");
-    double r = p[0] * frame_.UnitX(), start = p[1], sweep = p[2];
+    double r = p[0], start = p[1], sweep = p[2];  // user units and degrees
     if (!std::isfinite(r) || !std::isfinite(start) || !std::isfinite(sweep)) return;
     if (r < 0.0) r = -r, start += 180.0;
     if (std::fabs(sweep) > 360.0) {
         notes_.Add("sweep", "arc sweeps beyond 360 degrees were drawn as 360 degrees");
         sweep = std::copysign(360.0, sweep);
     }
-    std::optional<double> chord = p.size() > 3 ? std::optional<double>(p[3]) : std::nullopt;
-    if (chord && chordTolerance_) chord = *chord * frame_.UnitX();
-    const Point center = pos_, first = center + RotatedBy({r, 0.0}, DegToRad(start));
+    const std::optional<double> chord = p.size() > 3 ? std::optional<double>(p[3]) : std::nullopt;
+    const Point center = User(pos_), first = center + RotatedBy({r, 0.0}, DegToRad(start));
     std::vector<Point> path{center, first};
-    for (const Point& q : ArcPoints(center, first, sweep, ChordAngleDeg(chord, chordTolerance_, r, notes_)))
-        path.push_back(q);
+    for (const Point& q : UserArc(center, first, sweep, chord)) path.push_back(q);
     path.push_back(center);
-    Outline(path);
-    if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
+    ToFrame(path);
+    if (fill)
+        FillRing(path, design::FillRegion::Rule::NonZero);
+    else
+        Outline(path);
 }
 
 void Interpreter::Rectangle(const std::vector<double>& p, bool relative, bool fill) {
@@ -111,8 +131,11 @@ void Interpreter::Rectangle(const std::vector<double>& p, bool relative, bool fi
     if (polygonMode_) return notes_.Add("in polygon", "EA, ER, RA, RR, EW and WG inside polygon mode were skipped");
     const Point c = relative ? pos_ + frame_.UserDeltaToFrame({p[0], p[1]}) : frame_.UserToFrame({p[0], p[1]});
     if (!IsFinite(c)) return;
-    Outline({pos_, {c.x, pos_.y}, c, {pos_.x, c.y}, pos_});
-    if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
+    const std::vector<Point> path{pos_, {c.x, pos_.y}, c, {pos_.x, c.y}, pos_};
+    if (fill)
+        FillRing(path, design::FillRegion::Rule::NonZero);
+    else
+        Outline(path);
 }
 
 void Interpreter::Bezier(const std::vector<double>& p, bool relative) {
@@ -140,6 +163,7 @@ void Interpreter::PolygonMode(const std::vector<double>& p) {
         polygon_.assign(1, {{pos_, false}});
         polygonVertices_ = 1;
     } else if ((mode == 1 || mode == 2) && polygonMode_) {
+        CloseSubpolygon();
         if (mode == 1) {
             polygon_.push_back({{pos_, false}});
         } else {
@@ -151,18 +175,24 @@ void Interpreter::PolygonMode(const std::vector<double>& p) {
     }
 }
 
-void Interpreter::EdgePolygon(bool fill) {
+// PM 1 and PM 2 close the subpolygon back to its first point; that edge is drawn (by EP) when the pen is down
+// as it is closed.
+void Interpreter::CloseSubpolygon() {
+    if (polygon_.empty() || polygon_.back().size() < 2) return;
+    std::vector<PolygonVertex>& sub = polygon_.back();
+    if (!(sub.back().at == sub.front().at)) sub.push_back({sub.front().at, penDown_});
+}
+
+// EP: the edges of the polygon buffer that were defined with the pen down.
+void Interpreter::EdgePolygon() {
     if (polygonMode_) return notes_.Add("ep in polygon", "EP or FP inside polygon mode was skipped");
-    if (fill) notes_.Add("fill outlined", "filled shapes (RA, RR, WG, FP) were drawn as outlines");
     for (const std::vector<PolygonVertex>& sub : polygon_) {
         if (sub.size() < 2 || out_.Full()) continue;
         out_.PenUp();
         out_.Travel(Phys(sub[0].at));
         Point prev = sub[0].at;
-        std::optional<Point> first;  // where the subpolygon's drawing starts, the point it is closed to
         for (std::size_t i = 1; i < sub.size(); ++i) {
             if (sub[i].down) {
-                if (!first) first = prev;
                 out_.Draw(Phys(prev), Phys(sub[i].at));
             } else {
                 out_.PenUp();
@@ -170,10 +200,23 @@ void Interpreter::EdgePolygon(bool fill) {
             }
             prev = sub[i].at;
         }
-        if (first && !(prev == *first)) out_.Draw(Phys(prev), Phys(*first));
     }
     out_.PenUp();
     out_.Travel(Phys(pos_));
+}
+
+// FP: the polygon buffer filled, every subpolygon a ring, with the even-odd rule (FP 0) or non-zero (FP 1).
+void Interpreter::FillPolygon(const std::vector<double>& p) {
+    if (polygonMode_) return notes_.Add("ep in polygon", "EP or FP inside polygon mode was skipped");
+    const design::FillRegion::Rule rule =
+        (!p.empty() && Integer(p[0]) == 1) ? design::FillRegion::Rule::NonZero : design::FillRegion::Rule::EvenOdd;
+    std::vector<std::vector<Point>> rings;
+    for (const std::vector<PolygonVertex>& sub : polygon_) {
+        std::vector<Point> ring;
+        for (const PolygonVertex& v : sub) ring.push_back(Phys(v.at));
+        if (ring.size() >= 3) rings.push_back(std::move(ring));
+    }
+    if (!rings.empty()) out_.Fill(rings, rule);
 }
 
 // --- polyline encoded ------------------------------------------------------------------------------------

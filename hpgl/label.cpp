@@ -91,7 +91,8 @@ LaidOutLabel LayOutLabel(std::string_view text, const LabelStyle& s, Point start
             u += s.Advance();
         }
     }
-    out.end = (lo == 1 && !offset) ? carriageReturn + s.direction * u + across * v : start;
+    // The pen stays where the text ends, whatever the origin: after the last character as it was placed.
+    out.end = carriageReturn + s.direction * (u + du) + across * (v + dv);
     return out;
 }
 

@@ -39,8 +39,8 @@ struct LaidOutLabel {
 };
 
 // Lays out the label `text` starting at `start`, handing each stroke to `sink`; `carriageReturn` is the point
-// CR returns to.  With a left-justified origin (LO 1) the position after the label follows its last
-// character; with any other origin the label is placed around `start` and the position stays there.
+// CR returns to.  The position after the label follows its last character as it was placed, whatever the
+// label origin.
 LaidOutLabel LayOutLabel(std::string_view text, const LabelStyle& style, Point start, Point carriageReturn,
                          const StrokeFont& font, const StrokeSink& sink);
 

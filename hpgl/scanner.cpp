@@ -258,6 +258,12 @@ void Scanner::SkipQuoted() {
     pos_ = close + 1;
 }
 
+void Scanner::SkipComment() {
+    SkipQuoted();
+    const std::size_t end = in_.find(';', pos_);
+    pos_ = end == std::string_view::npos ? in_.size() : end + 1;
+}
+
 void Scanner::Summarise() {
     if (strayBytes_ > 0) {
         notes_.Add("stray bytes", "bytes outside any instruction were skipped (stray characters or binary data)",

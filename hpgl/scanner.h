@@ -50,6 +50,8 @@ public:
     std::string_view Encoded(bool& found);
     // CO, MG: a quoted string, if one follows.
     void SkipQuoted();
+    // CO: the comment up to and with its `;`, a quoted string in it skipped whole (it may hold a `;`).
+    void SkipComment();
 
     // Adds the notes about what was skipped between instructions.
     void Summarise();

@@ -12,17 +12,18 @@ std::string MsOf(const fs::path& sts) { return StatusFileLines(ReadFile(sts)).at
 }  // namespace
 
 // One 4-inch move in user units equals the command file of that move (the
-// plot has no SP, so pen 1 is selected first, as a laser driver does).
+// plot has no SP, so pen 1 is selected first, and the pen is lifted at the
+// end, as a laser driver does).
 TEST(HpglProgram, FourInchPlotEqualsItsCommandFile) {
     TempDir dir;
     WriteFile(dir / "four.plt", "IN;SC0,100,0,100;IP0,0,4064,4064;PA0,0;PD100,0;");
     fs::create_directory(dir / "job");
-    WriteFile(dir / "job" / "Corvanta.cmd", "execute_penselect 1\npd_default 4064 0\n");
+    WriteFile(dir / "job" / "Corvanta.cmd", "execute_penselect 1\npd_default 4064 0\npu_default 0 0\n");
     RunResult plot = RunProgram(CORVANTA_XR7_BIN, {"--hpgl", "four.plt", "--write-cmd", "made.cmd"}, dir.path);
     ASSERT_EQ(plot.exitCode, 0) << plot.err;
     ASSERT_EQ(RunProgram(CORVANTA_XR7_BIN, {"job"}, dir.path).exitCode, 0);
     EXPECT_EQ(MsOf(dir / "Corvanta.sts"), MsOf(dir / "job" / "Corvanta.sts"));
-    EXPECT_EQ(ReadFile(dir / "made.cmd"), "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 4064 0\n");
+    EXPECT_EQ(ReadFile(dir / "made.cmd"), "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 4064 0\npu_default 0 0\n");
     EXPECT_NE(plot.err.find("extent"), std::string::npos) << plot.err;
 }
 
@@ -38,7 +39,7 @@ TEST(HpglProgram, JobDirectoryMissingPlotAndGuards) {
 
     RunResult missing = RunProgram(CORVANTA_XR7_BIN, {"--hpgl", "none.hpgl"}, dir.path);
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.err.find("no plot file"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("no input file"), std::string::npos) << missing.err;
 
     for (const char* opt : {"--write-cmd", "--report"}) {
         RunResult r = RunProgram(CORVANTA_XR7_BIN, {"--hpgl", "p.hpgl", opt, "./p.hpgl"}, dir.path);

@@ -261,5 +261,31 @@ TEST(ExplainSvg, HugeJobStaysBounded) {
     EXPECT_LE(bars, 2u * 1200 + 1);
 }
 
+// A path of more than 1 MB (a large job's travel came to 10,287,343 characters, which librsvg refuses) is
+// split into several paths, none above about 1 MB, that still draw every segment: a cut inside a run of
+// joined segments starts the next path with a move to where it stood.
+TEST(ExplainSvg, LongPathsAreSplit) {
+    JobExplain job;
+    const int32_t n = 150000;
+    for (int32_t i = 0; i < n; ++i) job.segments.push_back(Seg(i * 7, 0, i * 7 + 7, 1000, Activity::Travel));
+    for (int32_t i = 0; i < n; ++i) job.segments.push_back(Seg(i * 5, 2000, i * 5 + 5, 2000, Activity::Cutting, 480));
+    const Document d = ParseSvg(Svg(job, "long"));
+    ASSERT_EQ(d.error, "");
+    size_t travelPaths = 0, cutPaths = 0, travelLines = 0, cutLines = 0;
+    for (const Element* e : Inside(d, "motion")) {
+        const std::string& path = e->attrs.at("d");
+        EXPECT_LE(path.size(), 1'000'000u);
+        EXPECT_EQ(path[0], 'M');
+        const bool travel = e->attrs.at("class") == "travel";
+        (travel ? travelPaths : cutPaths) += 1;
+        (travel ? travelLines : cutLines) += Count(path, "L");
+        PathPoints(path);  // each piece parses on its own
+    }
+    EXPECT_GE(travelPaths, 2u);
+    EXPECT_GE(cutPaths, 2u);
+    EXPECT_EQ(travelLines, size_t(n));  // one M and one L per unjoined segment
+    EXPECT_EQ(cutLines, size_t(n));     // one L per joined segment
+}
+
 }  // namespace
 }  // namespace corvanta::explain

@@ -13,9 +13,9 @@ namespace {
 TEST(HpglMoves, FourInchLineIsOnePenDownMove) {
     const auto c = Convert("IN;SC0,100,0,100;IP0,0,4064,4064;PA0,0;PD100,0;");
     const auto r = Records(c.commands);
-    ASSERT_EQ(r.size(), 3u) << c.commands;
-    EXPECT_EQ(c.commands, "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 4064 0\n");
-    EXPECT_EQ(c.records, 3u);
+    ASSERT_EQ(r.size(), 4u) << c.commands;
+    EXPECT_EQ(c.commands, "CorvantaCmdVer 1\nexecute_penselect 1\npd_default 4064 0\npu_default 0 0\n");
+    EXPECT_EQ(c.records, 4u);
     EXPECT_DOUBLE_EQ(c.drawnMm, 101.6);
 }
 
@@ -120,15 +120,20 @@ std::string Speeds(int all, int pen = 0, int speed = 0) {
 }
 
 TEST(HpglPens, SelectionsAndSpeedTables) {
-    // VS is in cm/s; the table is in thousandths of 104.14 cm/s.
+    // VS is in cm/s; the table is in thousandths of 104.14 cm/s.  Cuts are grouped by pen, pens ascending, and
+    // the pen is lifted before each selection and at the end.
     const std::pair<const char*, std::string> cases[] = {
-        {"SP2;PD1,0;", "execute_penselect 2\npd_default 1 0\n"},
+        {"SP2;PD1,0;", "execute_penselect 2\npd_default 1 0\npu_default 0 0\n"},
+        {"SP2;PA0,0;PD10,0;SP1;PD10,10;",
+         "execute_penselect 1\npu_default 10 0\npd_default 0 10\npu_default 0 0\nexecute_penselect 2\n"
+         "pu_default -10 -10\npd_default 10 0\npu_default 0 0\n"},
         {"VS36;", Speeds(346)},
         {"VS10,3;", Speeds(500, 3, 96)},
         {"VS200;", Speeds(1000)},
         // A plot that moves before any SP gets pen 1 first.
-        {"PU100,100;PD200,200;", "execute_penselect 1\npu_default 100 100\npd_default 100 100\n"},
-        {"VS10;PD5,0;", Speeds(96) + "execute_penselect 1\npd_default 5 0\n"},
+        {"PU100,100;PD200,200;", "execute_penselect 1\npu_default 100 100\npd_default 100 100\npu_default 0 0\n"},
+        // One table before the cuts; a pen's last VS holds for all its cuts.
+        {"VS10;PD5,0;VS20;", Speeds(192) + "execute_penselect 1\npd_default 5 0\npu_default 0 0\n"},
     };
     for (const auto& [plot, records] : cases) EXPECT_EQ(Convert(plot).commands, "CorvantaCmdVer 1\n" + records) << plot;
 }

@@ -1,0 +1,1 @@
+IN;SP1;SC0,10,0,10;COThis will print!;PA5,5;PD5,10;PU;
