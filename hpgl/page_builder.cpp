@@ -83,6 +83,7 @@ void PageBuilder::StrokeTo(GridPoint to) {
     if (!open_) {
         if (!CountPoint()) return;
         EnsurePen();
+        if (pen_ >= 0 && pen_ <= 16) cutWith_[static_cast<std::size_t>(pen_)] = true;
         design::Path path;
         path.pen = pen_;
         path.points.push_back(PagePoint(static_cast<double>(at_.x), static_cast<double>(at_.y)));
@@ -112,7 +113,14 @@ void PageBuilder::SelectPen(int32_t pen) {
 }
 
 void PageBuilder::PenSpeed(int32_t pen, double mmPerS) {
-    if (pen >= 1 && pen <= 16) page_.penSpeedMmS[pen - 1] = mmPerS;
+    if (pen < 1 || pen > 16) return;
+    double& speed = page_.penSpeedMmS[pen - 1];
+    if (speed != mmPerS && cutWith_[static_cast<std::size_t>(pen)]) {
+        notes_.Add("speed changed",
+                   "VS changed the speed of a pen that had already cut: one speed table comes before the cuts, "
+                   "so the pen's last speed holds for all its cuts");
+    }
+    speed = mmPerS;
 }
 
 void PageBuilder::PenDown() {

@@ -12,6 +12,7 @@
 // The page is the bed seen from the PCL origin (see design/writer.h): plotter 0,0 lies at page
 // (-2 mm, 466 mm), so the writer puts every stroke back where the plot put it.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -83,6 +84,7 @@ private:
     bool open_ = false;          // the last path of the page is the stroke in progress
     bool lowerPending_ = false;  // the plot lowered the pen here and has not moved yet
     std::optional<Rect> clip_;
+    std::array<bool, 17> cutWith_{};  // pens 0..16 that have cut a path so far
 };
 
 }  // namespace corvanta::hpgl

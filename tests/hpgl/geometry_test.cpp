@@ -136,6 +136,8 @@ TEST(HpglPens, SelectionsAndSpeedTables) {
         {"VS10;PD5,0;VS20;", Speeds(192) + "execute_penselect 1\npd_default 5 0\npu_default 0 0\n"},
     };
     for (const auto& [plot, records] : cases) EXPECT_EQ(Convert(plot).commands, "CorvantaCmdVer 1\n" + records) << plot;
+    EXPECT_EQ(NoteCount(Convert("VS10;PD5,0;VS20;"), "speed changed"), 1u);
+    EXPECT_EQ(NoteCount(Convert("VS10;VS20;PD5,0;"), "speed changed"), 0u);
 }
 
 }  // namespace
