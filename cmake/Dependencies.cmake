@@ -1,0 +1,31 @@
+# The libraries and data the build needs.  Every one is looked for first; when some are missing, one
+# configure error names them all with the Debian package that provides each (tools/debian-packages has
+# the full list, and tools/install-deps.sh installs it).
+set(CORVANTA_HERSHEY_FONT "/usr/share/hershey-fonts/futural.jhf" CACHE FILEPATH
+    "Hershey Simplex Roman stroke font (futural.jhf of the Debian package hershey-fonts-data) for HP-GL labels")
+
+set(corvanta_missing "")
+set(corvanta_missing_packages "")
+macro(corvanta_require_package name package)
+  find_package(${name} ${ARGN} QUIET)
+  if(NOT ${name}_FOUND)
+    list(APPEND corvanta_missing "  ${name} (Debian package ${package})")
+    list(APPEND corvanta_missing_packages ${package})
+  endif()
+endmacro()
+
+find_package(Threads REQUIRED)
+corvanta_require_package(CLI11 libcli11-dev)
+corvanta_require_package(nlohmann_json nlohmann-json3-dev 3)
+if(NOT EXISTS "${CORVANTA_HERSHEY_FONT}")
+  list(APPEND corvanta_missing
+       "  the Hershey stroke font ${CORVANTA_HERSHEY_FONT} (Debian package hershey-fonts-data, or point -DCORVANTA_HERSHEY_FONT=... at a copy of futural.jhf)")
+  list(APPEND corvanta_missing_packages hershey-fonts-data)
+endif()
+
+if(corvanta_missing)
+  list(JOIN corvanta_missing "\n" missing_lines)
+  list(JOIN corvanta_missing_packages " " missing_packages)
+  message(FATAL_ERROR "corvanta cannot be built: missing\n${missing_lines}\n"
+                      "Install them with: tools/install-deps.sh build   (or: apt-get install ${missing_packages})")
+endif()
