@@ -155,6 +155,8 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
                  "print nothing on standard output but the failure line of a failed job (and the summary)");
     cli.add_flag("--version", cl.version, "show the model and version");
     cli.footer(kRecordsHelp);
+    // A path such as /jobs/a is a path on Windows too, not an option.
+    cli.allow_windows_style_options(false);
 
     std::vector<std::string> args = JoinOptionValues(argc, argv);
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
