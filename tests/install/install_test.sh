@@ -24,7 +24,11 @@ for model in xr7 k730; do
   grep -q "^\.SH EXAMPLES" "$page" || { echo "corvanta-$model.1 has no examples"; exit 1; }
   if grep -q "@" "$page"; then echo "corvanta-$model.1 keeps a placeholder"; exit 1; fi
 done
-bash -n "$p/share/bash-completion/completions/corvanta-xr7"
+# The completion completes options and the program's own debug category names.
+completed=$(PATH="$p/bin:$PATH" bash -c '. "$1"; COMP_WORDS=(corvanta-xr7 --debug Event,-ShowJ); COMP_CWORD=2;
+  _corvanta; echo "${COMPREPLY[*]}"; COMP_WORDS=(corvanta-k730 --trace); COMP_CWORD=1; _corvanta;
+  echo "${COMPREPLY[*]}"' sh "$p/share/bash-completion/completions/corvanta-xr7")
+test "$completed" = "$(printf 'Event,-ShowJobTime\n--trace-ticks')" || { echo "completion: $completed"; exit 1; }
 test "$("$p/bin/corvanta-k730" --version)" = "corvanta $version (K730 03.10-01)" || { echo "wrong --version"; exit 1; }
 "$p/bin/corvanta-xr7" --help | grep -q "for the XR7 model"
 
