@@ -10,6 +10,48 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+// Windows (MinGW-w64): its C runtime has open, read, write, close, unlink, fstat and mkstemp; what it lacks
+// is supplied here under the POSIX names, so the code below is the same on both platforms.  Descriptors are
+// opened in binary mode (no CR LF translation, no end at ^Z), and the status file is renamed over the old
+// one with the platform's replace-and-flush.
+#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace corvanta::app::win {
+
+inline int Fsync(int fd) { return ::_commit(fd); }  // FlushFileBuffers on the file's handle
+inline int Fchmod(int, int) { return 0; }           // access is the directory's (ACLs), not mode bits
+
+// Replaces `to` with `from` in one step, and returns when the move is on the disk.
+inline int RenameReplace(const char* from, const char* to) {
+    const auto widen = [](const char* narrow) {
+        const int n = ::MultiByteToWideChar(CP_ACP, 0, narrow, -1, nullptr, 0);
+        std::wstring wide(n > 0 ? static_cast<size_t>(n) : 1u, L'\0');
+        if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide.data(), n);
+        return wide;
+    };
+    if (::MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    errno = ::GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    return -1;
+}
+
+}  // namespace corvanta::app::win
+
+#define fsync corvanta::app::win::Fsync
+#define fchmod corvanta::app::win::Fchmod
+#define rename corvanta::app::win::RenameReplace
+#define O_NONBLOCK 0
+#define O_CLOEXEC O_BINARY
+#endif
+
 namespace corvanta::app {
 
 namespace fs = std::filesystem;
@@ -135,6 +177,30 @@ bool OutputFile::Close(std::string& why) {
     return true;
 }
 
+#ifdef _WIN32
+// Windows: the volume serial number and file index identify a file (stat's inode is always 0 there).
+static bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    return ok;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    const bool ea = FileIdentity(a, ia), eb = FileIdentity(b, ib);
+    if (ea && eb)
+        return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+               ia.nFileIndexLow == ib.nFileIndexLow;
+    if (ea != eb) return false;
+    std::error_code ec;
+    const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
+    const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+    return pa.lexically_normal() == pb.lexically_normal();
+}
+#else
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {
     }, sb{};
@@ -146,5 +212,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
     return pa.lexically_normal() == pb.lexically_normal();
 }
+#endif
 
 }  // namespace corvanta::app

@@ -32,8 +32,9 @@ Command file: whitespace-separated records, a keyword and one or two integers.
               SetStartRasterGraphics 0, RasterLineOut 0, SetEndRasterGraphics 0,
               ToHpglMode 0, ToPclMode 0, execute_penselect PEN (0..16)
   Two values: pd_default DX DY, pu_default DX DY (moves in 1/1016 inch),
-              SetHorizontalPositionPCL ABS X, SetVerticalPositionPCL ABS Y,
-              VectorSpeed S1 .. S16 (thousandths of the Y axis maximum)
+              SetHorizontalPositionPCL ABS X, SetVerticalPositionPCL ABS Y
+  Sixteen values: VectorSpeed S1 .. S16 (speeds of pens 1..16 in thousandths
+              of the Y axis maximum)
   The job ends at the end of the file or at the first record that is not a
   command for its count of numbers.
 
@@ -135,10 +136,10 @@ private:
 
 int ProgramRun::ParseCommandLine(int argc, char** argv) {
     CommandLine& cl = cl_;
-    CLI::App cli(
-        "Estimates the run time of the job in JOBDIR/Corvanta.cmd (default: the program's\n"
-        "directory) and writes JOBDIR/Corvanta.sts.",
-        "corvanta");
+    CLI::App cli("corvanta " + std::string(ProgramVersion()) + " for the " + ModelTag(model_) +
+                     " model: estimates the run time of the job in JOBDIR/Corvanta.cmd\n"
+                     "(default: the program's directory) and writes JOBDIR/Corvanta.sts.",
+                 "corvanta");
     cli.add_option("JOBDIR", cl.jobDir, "directory of Corvanta.cmd and Corvanta.sts");
     cli.add_flag("--deterministic", cl.deterministic,
                  "planner-first schedule: the servo runs only inside the planner's waits (the default)");
@@ -175,6 +176,8 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
                  "print nothing on standard output but the failure line of a failed job (and the summary)");
     cli.add_flag("--version", cl.version, "show the model and version");
     cli.footer(kRecordsHelp);
+    // A path such as /jobs/a is a path on Windows too, not an option.
+    cli.allow_windows_style_options(false);
 
     std::vector<std::string> args = JoinOptionValues(argc, argv);
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
@@ -189,7 +192,7 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
         return BadUsage(what);
     }
     if (cl.version) {
-        std::printf("corvanta %s %s\n", ModelTag(model_), VersionString());
+        std::printf("corvanta %s (%s %s)\n", ProgramVersion(), ModelTag(model_), VersionString());
         return 0;
     }
     if (cl.deterministic && cl.threaded) return BadUsage("--deterministic and --threaded exclude each other");

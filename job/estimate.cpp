@@ -11,7 +11,9 @@
 namespace corvanta {
 
 const char* ModelTag(Model model) { return model == Model::K730 ? ModelK730.tag : ModelXR7.tag; }
-const char* VersionString() { return "03.10-01"; }
+// Both forms of the one version, from the build (project(VERSION) in CMakeLists.txt).
+const char* VersionString() { return CORVANTA_STATUS_VERSION; }
+const char* ProgramVersion() { return CORVANTA_VERSION; }
 
 const std::array<const char*, 7>& ProfileStateNameList() {
     static const std::array<const char*, 7> names = {ProfileStateNames[0], ProfileStateNames[1], ProfileStateNames[2],

@@ -7,6 +7,15 @@
 #include "base/fixpt.h"
 #include "job/machine.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
 #ifdef __linux__
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -93,6 +102,8 @@ static void RaiseCurrentThreadPriority() {
 #ifdef __linux__
     pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
     (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -1);
+#elif defined(_WIN32)
+    (void)::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
 #endif
 }
 

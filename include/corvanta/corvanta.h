@@ -90,7 +90,8 @@ Result Estimate(std::string_view commands, const Options& options = {});
 std::string ReportJson(const Result& result);
 
 const char* ModelTag(Model model);  // "XR7" or "K730"
-const char* VersionString();        // "03.10-01"
+const char* VersionString();        // "03.10-01", as the status file writes it
+const char* ProgramVersion();       // "3.10.1": the same version as the build and the packages give it
 // The profile state names in PlanCnt order.
 const std::array<const char*, 7>& ProfileStateNameList();
 // The valid debug category names, comma-separated.
