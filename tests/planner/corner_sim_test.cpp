@@ -22,14 +22,21 @@ struct Input {
     int32_t creep;
 };
 
-// The loop's result, and a failure naming the input when the closed form differs from it.
+CornerSim Direct(const Input& in) {
+    CornerRamp ramp;
+    ramp.Prepare(in.K, in.creep);
+    return ramp.Simulate(in.Ld, in.target, in.H);
+}
+
+// The loop's result, and a failure naming the input when the closed or the direct form differs from it.
 CornerSim CheckAgainstLoop(const Input& in, int& failures) {
     const CornerSim loop = SimulateCornerLoop(in.K, in.Ld, in.target, in.H, in.creep);
     const CornerSim closed = SimulateCornerClosed(in.K, in.Ld, in.target, in.H, in.creep);
-    if ((loop.n != closed.n || loop.pd != closed.pd) && ++failures <= 10)
+    const CornerSim direct = Direct(in);
+    if ((loop.n != closed.n || loop.pd != closed.pd || loop.n != direct.n || loop.pd != direct.pd) && ++failures <= 10)
         ADD_FAILURE() << "K " << in.K << " Ld " << in.Ld << " target " << in.target << " H " << in.H << " creep "
                       << in.creep << ": loop {" << loop.n << ", " << loop.pd << "}, closed {" << closed.n << ", "
-                      << closed.pd << "}";
+                      << closed.pd << "}, direct {" << direct.n << ", " << direct.pd << "}";
     return loop;
 }
 
@@ -89,10 +96,13 @@ TEST(CornerSim, WorkedBoundaryCases) {
         const Input& in = w.in;
         const CornerSim loop = SimulateCornerLoop(in.K, in.Ld, in.target, in.H, in.creep);
         const CornerSim closed = SimulateCornerClosed(in.K, in.Ld, in.target, in.H, in.creep);
+        const CornerSim direct = Direct(in);
         EXPECT_EQ(loop.n, w.n);
         EXPECT_EQ(loop.pd, w.pd);
         EXPECT_EQ(closed.n, w.n);
         EXPECT_EQ(closed.pd, w.pd);
+        EXPECT_EQ(direct.n, w.n);
+        EXPECT_EQ(direct.pd, w.pd);
     }
 }
 
