@@ -247,7 +247,8 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
         {"creep with the guard 3 ticks ahead",
          With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.guardTicksLeft = 3; }), 2},
         // Other states run tick by tick.
-        {"acceleration", With({}, [](Case& s) { s.isrState = ISRACC, s.currvel = 2; }), 0},
+        // Acceleration from step 2 to 10: the minor sum reaches 2 units (clamped) at tick 8.
+        {"acceleration", With({}, [](Case& s) { s.isrState = ISRACC, s.currvel = 2; }), 7},
         {"hold", With({}, [](Case& s) { s.isrState = ISRHOLD; }), 0},
     };
     for (const Row& r : rows) {
