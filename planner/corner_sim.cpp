@@ -364,7 +364,8 @@ CornerSim CornerRamp::Simulate(uint32_t Ld, uint32_t target, uint16_t H) const {
     // The first j in [1, s] with dist_j >= Y, estimated from the quadratic.
     const double C = static_cast<double>(Y - pd0);
     const double est = K == 0 ? C * invB_ : (std::sqrt(B_ * B_ + 4.0 * A_ * C) - B_) * inv2A_;
-    uint64_t j = est <= 1.0 ? 1 : est >= static_cast<double>(s) ? s : static_cast<uint64_t>(std::ceil(est));
+    // The first integer at or above the root (one more when the root is a whole number: the walk corrects it).
+    uint64_t j = est < 1.0 ? 1 : est >= static_cast<double>(s) ? s : static_cast<uint64_t>(est) + 1;
     uint64_t d = Dist(j);
     if (d >= Y) {
         for (; j > 1; --j) {
