@@ -120,20 +120,33 @@ bool RampExact(const Ramp& r) {
 constexpr uint64_t D_NO_WRAP = uint64_t{1} << 48;  // D below this: its whole units fit 32 bits unwrapped
 
 // The largest n in [0, cap] with holds(n), for a condition that holds up to
-// some n and not after (holds(0) is taken as true): doubling, then halving.
+// some n and not after (holds(0) is taken as true): from a guess, steps of
+// doubling length up or down until the answer is bracketed, then halving.
 template <class F>
-uint64_t LongestPrefix(uint64_t cap, F holds) {
-    if (cap == 0 || !holds(1)) return 0;
-    uint64_t lo = 1, hi = 2;  // holds(lo); hi not yet known
-    while (hi <= cap && holds(hi)) {
-        lo = hi;
-        hi *= 2;
+uint64_t LongestPrefix(uint64_t cap, uint64_t guess, F holds) {
+    if (cap == 0) return 0;
+    guess = std::clamp<uint64_t>(guess, 1, cap);
+    uint64_t lo = 0, hi = cap + 1;  // holds(lo) (or lo 0); not holds(hi) (or hi cap + 1)
+    if (holds(guess)) {
+        lo = guess;
+        for (uint64_t step = 1; lo + step <= cap; step *= 2) {
+            if (!holds(lo + step)) {
+                hi = lo + step;
+                break;
+            }
+            lo += step;
+        }
+    } else {
+        hi = guess;
+        for (uint64_t step = 1; hi > step; step *= 2) {
+            if (holds(hi - step)) {
+                lo = hi - step;
+                break;
+            }
+            hi -= step;
+        }
     }
-    if (hi > cap) {
-        if (holds(cap)) return cap;
-        hi = cap;
-    }
-    while (hi - lo > 1) {  // holds(lo), not holds(hi)
+    while (hi - lo > 1) {
         const uint64_t mid = lo + (hi - lo) / 2;
         if (holds(mid))
             lo = mid;
@@ -277,7 +290,12 @@ uint64_t ServoLayer::AccRunLength(const VdbData& b) const {
     const int64_t left0 = majr0 + pd;
     if (left0 - static_cast<int64_t>(r.Vel(1) >> FPF_Vel_ShiftI) > int64_t{UINT32_MAX}) return 0;
     const int64_t majrRoom = cnrvel != 0 ? majr0 - 1 : majr0 - std::numeric_limits<int32_t>::min();
-    return LongestPrefix(cap, [&](uint64_t n) {
+    // Usually the D comparison ends the run: the distance left falls and D grows by about the velocity
+    // per tick, so the gap between them closes at about twice the velocity.
+    const int64_t gap =
+        left0 - static_cast<int64_t>((r.Vel(1) >> FPF_Vel_ShiftI) + ((d0 + r.DChange(1)) >> DDR_FRACT_BITS));
+    const uint64_t guess = gap <= 0 ? 1 : static_cast<uint64_t>(gap) / (2 * (r.vel0 >> FPF_Vel_ShiftI) + 1) + 1;
+    return LongestPrefix(cap, guess, [&](uint64_t n) {
         const uint64_t dn = d0 + r.DChange(n);
         const int64_t left = left0 - static_cast<int64_t>(r.Major(n - 1) + (r.Vel(n) >> FPF_Vel_ShiftI));
         return static_cast<int64_t>(r.Major(n)) <= majrRoom && static_cast<int64_t>(r.Minor(n)) <= minr0 + 1 &&
@@ -319,7 +337,10 @@ uint64_t ServoLayer::DccRunLength(const VdbData& b, uint64_t guard) const {
     // Unsigned, a minor limit below 0 clamps nothing while minrdisth keeps falling (as in the creep).
     const int64_t minorRoom = minr0 >= -1 ? minr0 + 1 : minr0 - std::numeric_limits<int32_t>::min();
     // Bounds that grow with the run: disth of every tick within [0, disthMax].
-    cap = LongestPrefix(cap, [&](uint64_t n) {
+    // Usually the end point (hand-over, or disth falling below 0) ends the run: guess the ticks to it
+    // at a little more than the velocity.
+    const uint64_t guess = majr0 <= 0 ? 1 : static_cast<uint64_t>(majr0) / ((r.vel0 >> FPF_Vel_ShiftI) + 1);
+    cap = LongestPrefix(cap, guess, [&](uint64_t n) {
         const int64_t lowest = left0 - static_cast<int64_t>(r.Major(n - 1) + (r.vel0 >> FPF_Vel_ShiftI));
         const int64_t highest = left0 - static_cast<int64_t>(r.Vel(n - 1) >> FPF_Vel_ShiftI);
         return static_cast<int64_t>(r.Major(n)) <= majrRoom && static_cast<int64_t>(r.Minor(n)) <= minorRoom &&
