@@ -121,6 +121,20 @@ TEST(CornerSim, SweepsAcrossEachStopCondition) {
     EXPECT_EQ(failures, 0);
 }
 
+// The direct form's own regime: creep 1..64 and remainder periods of 1 to 1024 steps (K mod 2^15 with
+// 15 to 5 trailing zero bits), across targets, step limits and velocity limits.
+TEST(CornerSim, DirectFormAcrossPeriodsAndCreeps) {
+    int failures = 0;
+    for (uint32_t low : {0u, 1u << 14, 5u << 12, 57u << 9, 3u << 6, 1023u << 5})
+        for (uint32_t K : {low, (5u << 15) + low, (300u << 15) + low})
+            for (int32_t creep : {1, 2, 17, 64})
+                for (uint32_t Ld : {10u, 100u, 511u, 600u})
+                    for (uint16_t H : {uint16_t{0}, uint16_t{50}, uint16_t{3000}})
+                        for (uint32_t target = 0; target <= 4000; target += 37)
+                            CheckAgainstLoop({K, Ld, target, H, creep}, failures);
+    EXPECT_EQ(failures, 0);
+}
+
 // Random inputs from several distributions. Each one also counts how often it reached the regime it
 // is meant for, so that a distribution that stops exercising it is noticed.
 struct Tally {
