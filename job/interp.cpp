@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "base/fixpt.h"
 #include "job/machine.h"
@@ -96,61 +97,144 @@ void Machine::ToPclMode() {
     }
 }
 
+// --- keyword dispatch --------------------------------------------------------
+
+namespace {
+
+enum class Keyword : uint8_t {
+    CorvantaCmdVer,
+    RasterDPI,
+    RasterUnit,
+    RasterBandingFree,
+    RasterFiringType,
+    RasterSpeedX,
+    RasterSpeedY,
+    ImageWidth,
+    ImageHeight,
+    RasterPower,
+    RasterAccelEngrave,
+    RasterBuEngrave,
+    SetStartRasterGraphics,
+    SetEndRasterGraphics,
+    ToHpglMode,
+    ExecutePenselect,
+    ToPclMode,
+    RasterLineOut,
+    PdDefault,
+    PuDefault,
+    SetHorizontalPositionPCL,
+    SetVerticalPositionPCL,
+    VectorSpeed,
+};
+
+struct KeywordEntry {
+    std::string_view name;
+    Keyword id;
+};
+
+// The keywords of one-value and of two-value records, the frequent ones first.
+constexpr KeywordEntry ONE_VALUE_KEYWORDS[] = {
+    {"RasterLineOut", Keyword::RasterLineOut},
+    {"execute_penselect", Keyword::ExecutePenselect},
+    {"CorvantaCmdVer", Keyword::CorvantaCmdVer},
+    {"RasterDPI", Keyword::RasterDPI},
+    {"RasterUnit", Keyword::RasterUnit},
+    {"RasterBandingFree", Keyword::RasterBandingFree},
+    {"RasterFiringType", Keyword::RasterFiringType},
+    {"RasterSpeedX", Keyword::RasterSpeedX},
+    {"RasterSpeedY", Keyword::RasterSpeedY},
+    {"ImageWidth", Keyword::ImageWidth},
+    {"ImageHeight", Keyword::ImageHeight},
+    {"RasterPower", Keyword::RasterPower},
+    {"RasterAccelEngrave", Keyword::RasterAccelEngrave},
+    {"RasterBuEngrave", Keyword::RasterBuEngrave},
+    {"SetStartRasterGraphics", Keyword::SetStartRasterGraphics},
+    {"SetEndRasterGraphics", Keyword::SetEndRasterGraphics},
+    {"ToHpglMode", Keyword::ToHpglMode},
+    {"ToPclMode", Keyword::ToPclMode},
+};
+constexpr KeywordEntry TWO_VALUE_KEYWORDS[] = {
+    {"pd_default", Keyword::PdDefault},
+    {"pu_default", Keyword::PuDefault},
+    {"SetHorizontalPositionPCL", Keyword::SetHorizontalPositionPCL},
+    {"SetVerticalPositionPCL", Keyword::SetVerticalPositionPCL},
+    {"VectorSpeed", Keyword::VectorSpeed},
+};
+
+// The entry of `kw` in a table, or null. The keyword is a C string (it ends
+// at its first NUL, as the record reader stores it); two names are compared
+// only when their lengths and first bytes agree.
+template <size_t N>
+const KeywordEntry* FindKeyword(const KeywordEntry (&table)[N], const char* kw) {
+    const std::string_view text(kw);
+    if (text.empty()) return nullptr;
+    for (const KeywordEntry& e : table)
+        if (e.name.size() == text.size() && e.name[0] == text[0] && e.name == text) return &e;
+    return nullptr;
+}
+
+}  // namespace
+
 // One-value records; false when the keyword is not in the table.
 bool Machine::ApplyOneValue(const char* kw, int32_t v) {
+    const KeywordEntry* e = FindKeyword(ONE_VALUE_KEYWORDS, kw);
+    if (e == nullptr) return false;
     CurrentFileRec& cf = *ptCurrentFile;
-    // clang-format off
-    if (!std::strcmp(kw, "CorvantaCmdVer")) VersionCheck(v);
-    else if (!std::strcmp(kw, "RasterDPI")) cf.RasterDPI = static_cast<uint16_t>(v);
-    else if (!std::strcmp(kw, "RasterUnit")) cf.RasterUnit = static_cast<uint16_t>(v);
-    else if (!std::strcmp(kw, "RasterBandingFree")) cf.RasterBandingFree = static_cast<uint8_t>(v);
-    else if (!std::strcmp(kw, "RasterFiringType")) cf.RasterFiringType = static_cast<uint16_t>(v);
-    else if (!std::strcmp(kw, "RasterSpeedX")) cf.RasterSpeedX = static_cast<uint16_t>(v);
-    else if (!std::strcmp(kw, "RasterSpeedY")) cf.RasterSpeedY = static_cast<uint16_t>(v);
-    else if (!std::strcmp(kw, "ImageWidth")) cf.ImageWidth = v;
-    else if (!std::strcmp(kw, "ImageHeight")) cf.ImageHeight = v;
-    else if (!std::strcmp(kw, "RasterPower")) cf.RasterPower = static_cast<uint16_t>(v);
-    else if (!std::strcmp(kw, "RasterAccelEngrave")) cf.RasterAccelEngrave = static_cast<uint8_t>(v);
-    else if (!std::strcmp(kw, "RasterBuEngrave")) cf.RasterBuEngrave = static_cast<uint8_t>(v);
-    else if (!std::strcmp(kw, "SetStartRasterGraphics")) HandleStartRasterGraphics();
-    else if (!std::strcmp(kw, "SetEndRasterGraphics")) HandleEndRasterGraphics();
-    else if (!std::strcmp(kw, "ToHpglMode")) HandleToHpglMode();
-    else if (!std::strcmp(kw, "execute_penselect")) {
-        PenSelections += 1;
-        execute_penselect(v);
+    switch (e->id) {
+        case Keyword::CorvantaCmdVer: VersionCheck(v); break;
+        case Keyword::RasterDPI: cf.RasterDPI = static_cast<uint16_t>(v); break;
+        case Keyword::RasterUnit: cf.RasterUnit = static_cast<uint16_t>(v); break;
+        case Keyword::RasterBandingFree: cf.RasterBandingFree = static_cast<uint8_t>(v); break;
+        case Keyword::RasterFiringType: cf.RasterFiringType = static_cast<uint16_t>(v); break;
+        case Keyword::RasterSpeedX: cf.RasterSpeedX = static_cast<uint16_t>(v); break;
+        case Keyword::RasterSpeedY: cf.RasterSpeedY = static_cast<uint16_t>(v); break;
+        case Keyword::ImageWidth: cf.ImageWidth = v; break;
+        case Keyword::ImageHeight: cf.ImageHeight = v; break;
+        case Keyword::RasterPower: cf.RasterPower = static_cast<uint16_t>(v); break;
+        case Keyword::RasterAccelEngrave: cf.RasterAccelEngrave = static_cast<uint8_t>(v); break;
+        case Keyword::RasterBuEngrave: cf.RasterBuEngrave = static_cast<uint8_t>(v); break;
+        case Keyword::SetStartRasterGraphics: HandleStartRasterGraphics(); break;
+        case Keyword::SetEndRasterGraphics: HandleEndRasterGraphics(); break;
+        case Keyword::ToHpglMode: HandleToHpglMode(); break;
+        case Keyword::ExecutePenselect:
+            PenSelections += 1;
+            execute_penselect(v);
+            break;
+        case Keyword::ToPclMode: ToPclMode(); break;
+        case Keyword::RasterLineOut:
+            RasterLinesOut += 1;
+            HandleRasterLineOut();
+            break;
+        default: return false;
     }
-    else if (!std::strcmp(kw, "ToPclMode")) ToPclMode();
-    else if (!std::strcmp(kw, "RasterLineOut")) {
-        RasterLinesOut += 1;
-        HandleRasterLineOut();
-    }
-    else return false;
-    // clang-format on
     return true;
 }
 
 // Two-value records; false when the keyword is not in the table.
 bool Machine::ApplyTwoValue(const char* kw, int32_t a, int32_t b, CmdReader& in) {
+    const KeywordEntry* e = FindKeyword(TWO_VALUE_KEYWORDS, kw);
+    if (e == nullptr) return false;
     CurrentFileRec& cf = *ptCurrentFile;
-    if (!std::strcmp(kw, "pd_default"))
-        PenMove(true, a, b);
-    else if (!std::strcmp(kw, "pu_default"))
-        PenMove(false, a, b);
-    else if (!std::strcmp(kw, "SetHorizontalPositionPCL")) {
-        cf.ImageAbsPosFlag = static_cast<int8_t>(a);
-        cf.ImageOffsetX = b;
-    } else if (!std::strcmp(kw, "SetVerticalPositionPCL")) {
-        cf.ImageAbsPosFlag = static_cast<int8_t>(a);
-        cf.ImageOffsetY = b;
-    } else if (!std::strcmp(kw, "VectorSpeed")) {
-        cf.VectorSpeed[1] = static_cast<uint16_t>(a);
-        cf.VectorSpeed[2] = static_cast<uint16_t>(b);
-        for (int pen = 3; pen <= PEN_MAX; ++pen) {
-            int32_t v;
-            if (ReadCmdInt(in, v)) cf.VectorSpeed[pen] = static_cast<uint16_t>(v);
-        }
-    } else {
-        return false;
+    switch (e->id) {
+        case Keyword::PdDefault: PenMove(true, a, b); break;
+        case Keyword::PuDefault: PenMove(false, a, b); break;
+        case Keyword::SetHorizontalPositionPCL:
+            cf.ImageAbsPosFlag = static_cast<int8_t>(a);
+            cf.ImageOffsetX = b;
+            break;
+        case Keyword::SetVerticalPositionPCL:
+            cf.ImageAbsPosFlag = static_cast<int8_t>(a);
+            cf.ImageOffsetY = b;
+            break;
+        case Keyword::VectorSpeed:
+            cf.VectorSpeed[1] = static_cast<uint16_t>(a);
+            cf.VectorSpeed[2] = static_cast<uint16_t>(b);
+            for (int pen = 3; pen <= PEN_MAX; ++pen) {
+                int32_t v;
+                if (ReadCmdInt(in, v)) cf.VectorSpeed[pen] = static_cast<uint16_t>(v);
+            }
+            break;
+        default: return false;
     }
     return true;
 }

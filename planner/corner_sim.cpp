@@ -1,6 +1,7 @@
 #include "planner/corner_sim.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -292,6 +293,97 @@ CornerSim SimulateCornerClosed(uint32_t K, uint32_t Ld, uint32_t target, uint16_
         }
     }
     return {static_cast<uint32_t>(s - 1), static_cast<uint32_t>(r.Dist(s - 1))};
+}
+
+// The direct form. With creep c in 1..64, v0 = c 2^23 is a multiple of 2^15 and pd0 = (64 - c) 2^8 does
+// not wrap, so as long as vel does not wrap
+//   dist_j = pd0 + j (v0 >> 15) + (K j (j - 1) / 2 - R(j)) / 2^15,   R(j) = sum_{k<j} (k K mod 2^15)
+// (the division is exact). The remainders k K mod 2^15 repeat with period P = 2^15 / gcd(K mod 2^15,
+// 2^15), so R(j) = (j / P) R(P) + R(j mod P) from the table. With R(j) taken as its mean, j R(P) / P,
+// dist_j is a quadratic in j whose root estimates the first j with dist_j >= Y to well within a step
+// (R deviates from its mean by less than P / 8 units of 1/256, a step adds at least 256); that step
+// and its neighbour are then checked exactly, and a step or two walked if needed.
+void CornerRamp::Prepare(uint32_t K, int32_t creepVelocity) {
+    if (ready_ && K == K_ && creepVelocity == creep_) return;
+    ready_ = true;
+    K_ = K;
+    creep_ = creepVelocity;
+    const uint32_t a = K & kPdRound;
+    periodShift_ = a == 0 ? 0 : kPdShift - static_cast<uint32_t>(std::countr_zero(a));
+    const uint32_t period = uint32_t{1} << periodShift_;
+    direct_ = creepVelocity >= 1 && creepVelocity <= 64 && period <= kMaxPeriod;
+    if (!direct_) return;
+    // dist_j ~ A j^2 + B j + pd0 with the remainders at their mean.
+    const double meanRem =
+        static_cast<double>(a == 0 ? 0 : kPdRound + 1 - (uint32_t{1} << (kPdShift - periodShift_))) / 2;
+    A_ = static_cast<double>(K) / 65536.0;
+    B_ = static_cast<double>(creepVelocity << 8) - (static_cast<double>(K) / 2.0 + meanRem) / 32768.0;
+    inv2A_ = K == 0 ? 0.0 : 1.0 / (2.0 * A_);
+    invB_ = 1.0 / B_;
+    uint32_t rem = 0, sum = 0;  // sum < 2^10 * 2^15
+    remainders_[0] = 0;
+    for (uint32_t r = 0; r < period; ++r) {
+        sum += rem;
+        remainders_[r + 1] = sum;
+        rem = (rem + a) & kPdRound;
+    }
+}
+
+uint64_t CornerRamp::Dist(uint64_t j) const {
+    const uint64_t c = static_cast<uint64_t>(creep_);
+    const uint64_t pd0 = (64 - c) << 8;
+    const uint64_t mask = (uint64_t{1} << periodShift_) - 1;
+    const uint64_t R = (j >> periodShift_) * remainders_[mask + 1] + remainders_[j & mask];
+    return pd0 + j * (c << 8) + ((uint64_t{K_} * (j * (j - 1) / 2) - R) >> kPdShift);
+}
+
+CornerSim CornerRamp::Simulate(uint32_t Ld, uint32_t target, uint16_t H) const {
+    if (!direct_) return SimulateCornerClosed(K_, Ld, target, H, creep_);
+    const uint64_t c = static_cast<uint64_t>(creep_);
+    const uint64_t K = K_;
+    const uint64_t pd0 = (64 - c) << 8;
+    const uint64_t v0 = c << kVelUnitShift;
+    const uint64_t Y = uint64_t{target} << 8;
+    const CornerSim noStep{0, static_cast<uint32_t>(pd0 - ((static_cast<uint32_t>(v0 - K)) >> kPdShift))};
+    if (pd0 >= Y) return noStep;
+    auto vel = [&](uint64_t i) { return v0 + i * K; };  // unwrapped; below 2^32 for every i < s
+
+    // s: the first step not made (the step limit, or vel >> 23 reaching Ld).
+    uint64_t s = uint64_t{H} + 1;
+    if (Ld < (kWrap >> kVelUnitShift)) {
+        const uint64_t T = uint64_t{Ld} << kVelUnitShift;
+        if (v0 >= T) return noStep;
+        if (vel(s - 1) >= T && K != 0) {  // reached within the step limit: find where
+            const uint64_t first = (T - v0 + K - 1) / K;
+            if (first < s) s = first;
+        }
+    }
+    if (vel(s - 1) >= kWrap || (s <= H && vel(s) >= kWrap)) return SimulateCornerClosed(K_, Ld, target, H, creep_);
+
+    if (Y >= kWrap) return {static_cast<uint32_t>(s - 1), static_cast<uint32_t>(Dist(s - 1))};
+    // The first j in [1, s] with dist_j >= Y, estimated from the quadratic.
+    const double C = static_cast<double>(Y - pd0);
+    const double est = K == 0 ? C * invB_ : (std::sqrt(B_ * B_ + 4.0 * A_ * C) - B_) * inv2A_;
+    // The first integer at or above the root (one more when the root is a whole number: the walk corrects it).
+    uint64_t j = est < 1.0 ? 1 : est >= static_cast<double>(s) ? s : static_cast<uint64_t>(est) + 1;
+    uint64_t d = Dist(j);
+    if (d >= Y) {
+        for (; j > 1; --j) {
+            const uint64_t prev = d - (vel(j - 1) >> kPdShift);
+            if (prev < Y) break;
+            d = prev;
+        }
+    } else {
+        while (j < s && d < Y) {
+            d += vel(j) >> kPdShift;
+            ++j;
+        }
+        // Not reached by step s: the stop is s, after s steps.
+        if (d < Y) return {static_cast<uint32_t>(s - 1), static_cast<uint32_t>(d - (vel(s - 1) >> kPdShift))};
+    }
+    // pd stepped over the window [Y, 2^32) and wrapped: the general form follows it.
+    if (d >= kWrap) return SimulateCornerClosed(K_, Ld, target, H, creep_);
+    return {static_cast<uint32_t>(j - 1), static_cast<uint32_t>(d - (vel(j - 1) >> kPdShift))};
 }
 
 }  // namespace corvanta

@@ -15,8 +15,10 @@
 //   H       step limit; stops when more than H steps have been made.
 //
 // The step-by-step form (SimulateCornerLoop) is the reference. SimulateCornerClosed gives the same
-// {n, pd} for every input in O(log) time: see corner_sim.cpp for the derivation.
+// {n, pd} for every input in O(log) time: see corner_sim.cpp for the derivation. CornerRamp gives it
+// directly for the inputs of real jobs, and falls back to SimulateCornerClosed for the others.
 
+#include <array>
 #include <cstdint>
 
 namespace corvanta {
@@ -33,6 +35,33 @@ CornerSim SimulateCornerLoop(uint32_t K, uint32_t Ld, uint32_t target, uint16_t 
 // The same result without stepping: sums of floors of arithmetic sequences give pd after any step
 // count, and each stop condition is located by bounds and bisection on them.
 CornerSim SimulateCornerClosed(uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creepVelocity);
+
+// The simulation for one velocity step K and creep velocity, which a whole corner pass shares (the
+// pass stops where the velocity step changes). The floor sums that the distance follows repeat with
+// a period of 2^15 / gcd(K mod 2^15, 2^15) steps; their remainders are tabulated once per K, so that
+// the distance after any step count is a few multiplications, and a call finds its step count from
+// the root of the quadratic that the distance follows, checked exactly and corrected by a step or two.
+class CornerRamp {
+public:
+    // Tables for K and creepVelocity (a no-op when they are the ones already prepared).
+    void Prepare(uint32_t K, int32_t creepVelocity);
+    // The same {n, pd} as SimulateCornerLoop with the prepared K and creep velocity.
+    CornerSim Simulate(uint32_t Ld, uint32_t target, uint16_t H) const;
+
+    static constexpr uint32_t kMaxPeriod = 1024;  // longer periods take the general closed form
+
+private:
+    uint64_t Dist(uint64_t j) const;  // pd after j steps, unwrapped (1/256 units); needs no velocity wrap
+    bool ready_ = false;
+    bool direct_ = false;  // creep 1..64 and a short period: the direct form applies
+    uint32_t K_ = 0;
+    int32_t creep_ = 0;
+    uint32_t periodShift_ = 0;  // log2 of the period of K j mod 2^15
+    double A_ = 0, B_ = 0;      // dist_j - pd0 ~ A_ j^2 + B_ j (1/256 units), the remainders at their mean
+    double inv2A_ = 0, invB_ = 0;
+    // remainders_[r] = sum_{k<r} (k K mod 2^15), r = 0 .. period.
+    std::array<uint32_t, kMaxPeriod + 1> remainders_{};
+};
 
 namespace corner_sim_detail {
 

@@ -28,6 +28,7 @@ struct PlannerLayer : ServoLayer {
     uint8_t PlannerDumpFlags = 0;  // bit 0: planner dump, bit 1: dump of the last corner-raised block
     bool PuBandTrace = false;      // pen-up band trace switch (clear; nothing sets it)
     int32_t VectCnt = 0;           // vectors planned so far (never reset)
+    CornerRamp CornerSteps;        // the corner pass's acceleration simulation for the last velocity step
 
     // --- pen (pen.cpp)
     int32_t PenIsUp = 0;  // the planner's pen state: 1 up, 0 down

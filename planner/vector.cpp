@@ -109,10 +109,12 @@ constexpr int LOOK_BACK_MAX = 13;            // blocks the look-back passes may 
 
 }  // namespace
 
-// In closed form: the same result as stepping the acceleration from creep
-// one step at a time, in O(log) steps instead of up to H + 1.
+// Directly: the same result as stepping the acceleration from creep one step
+// at a time, without stepping.
 CornerSim SimulateCorner(uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creep) {
-    return SimulateCornerClosed(K, Ld, target, H, creep);
+    CornerRamp ramp;
+    ramp.Prepare(K, creep);
+    return ramp.Simulate(Ld, target, H);
 }
 
 void PlannerLayer::_delta_move(int32_t dx, int32_t dy, VdbData* b) {
@@ -334,9 +336,9 @@ void PlannerLayer::CornerPass(VdbData* b) {
         if (H <= J) break;
         if (cv.majrdvel != succ->vect.majrdvel) break;
         const VectData& sv = succ->vect;
-        const CornerSim sim =
-            SimulateCorner(static_cast<uint32_t>(sv.majrdvel.load()), static_cast<uint32_t>(sv.majrdisth.load()),
-                           sv.psuedodist + static_cast<uint32_t>(sv.majrdisth.load()), H, CREEP_VELOCITY);
+        const uint32_t Ld = static_cast<uint32_t>(sv.majrdisth.load());
+        CornerSteps.Prepare(static_cast<uint32_t>(sv.majrdvel.load()), CREEP_VELOCITY);
+        const CornerSim sim = CornerSteps.Simulate(Ld, sv.psuedodist + Ld, H);
         if (!(sim.n > J)) break;
         cv.smoothCnt += 1;
         cv.cnrvel = static_cast<uint16_t>(sim.n);

@@ -44,9 +44,8 @@ void ServoLayer::RunTicks(const VdbData* busy) {
         if (cur == nullptr || SoleAccess::Get(SvoFault) != SVO_FAULT_NONE ||
             (busy != nullptr && SoleAccess::Get(busy->cmd) == 0))
             return;
-        // A run of slew or creep ticks starts once its step has run (the
-        // deceleration also runs in ISRSLEW, but under PS_DCC).
-        if (SkipAheadEnabled && (IsrState == ISRDELAY || (IsrState == ISRSLEW && ProfileState == PS_SLEW) ||
+        // A run of creep ticks starts once the creep step has run.
+        if (SkipAheadEnabled && (IsrState == ISRDELAY || IsrState == ISRSLEW || IsrState == ISRACC ||
                                  (IsrState == ISRCREEP && ProfileState == PS_CREEP)))
             SkipAhead();
         Tick<SoleAccess>(*cur);

@@ -12,8 +12,6 @@
 namespace corvanta {
 namespace {
 
-constexpr uint32_t RATE_DOUBLING_LIMIT = 377880;  // 0x5C418: majrdvel (9.23) below this may be doubled
-
 template <class V>
 uint64_t LoadD(const V& v) {
     return join_48_16(v.high_ddr, v.ddr);

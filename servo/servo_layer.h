@@ -11,8 +11,9 @@
 // the tick trace when one is requested.
 //
 // In the deterministic schedule a run of ticks that only repeats the
-// constant-velocity slew or creep step or counts an end delay down is applied
-// at once in closed form (skip-ahead, servo/skip.cpp), with the same outcome.
+// constant-velocity slew or creep step, accelerates, decelerates or counts an
+// end delay down is applied at once in closed form (skip-ahead,
+// servo/skip.cpp), with the same outcome.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -32,6 +33,8 @@ constexpr int32_t DISTH_DIAG_LIMIT = 0x1000000;
 // Waits of the planner for a free block (1 ms each) after which the servo
 // reports a starved planner once per block.
 constexpr int32_t STARVED_WAIT_LIMIT = 100;
+// majrdvel (9.23) below this is doubled on the 21st acceleration tick of a vector that ends at rest.
+constexpr uint32_t RATE_DOUBLING_LIMIT = 377880;  // 0x5C418
 
 // The velocity of the creep step (9.23): the creep velocity of a vector with
 // a target velocity, else its constant velocity.
@@ -192,6 +195,10 @@ private:
     uint64_t SlewRunLength(const VdbData& b) const;
     uint64_t CreepRunLength(const VdbData& b) const;
     uint64_t DelayRunLength() const;
+    uint64_t AccRunLength(const VdbData& b) const;
+    bool SlewDecelerates(const VectData& v) const;
+    uint64_t DccRunLength(const VdbData& b, uint64_t guard) const;
+    void ApplyRampRun(VdbData& b, uint64_t n, bool up);
     void ApplyMoveRun(VdbData& b, uint64_t n, uint32_t vel, uint8_t state);
     void BookRun(const VdbData& b, uint64_t n, uint8_t state);
 };

@@ -8,11 +8,17 @@
 // dropped.  Per job, the best host time of N runs (default 5) and:
 //   ticks       simulated ticks (run one by one plus skipped ahead)
 //   executed    ticks run one by one through the tick pass
+//   exec %      executed ticks in percent of the simulated ones
+//   segments    vectors planned (VectCnt)
 //   host ms     host time of one estimate
+//   ns/seg      host nanoseconds per planned vector: the cost of planning
+//               and running one segment
 //   ns/tick     host nanoseconds per simulated tick
 //   sim s/s     simulated machine seconds per host second (a tick is 0.4 ms)
 //   x bare      simulated ticks per host second over the bare loop's ticks
 //               per host second (above 1: faster than ticking at all)
+//   cost/bare   the inverse: host time over the bare loop's time for as
+//               many ticks
 // A last line gives the bare loop's own cost.
 #include <algorithm>
 #include <chrono>
@@ -131,8 +137,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double bareNs = BareNsPerTick(100'000'000);
-    std::printf("%-16s %13s %12s %10s %9s %10s %8s\n", "job", "ticks", "executed", "host ms", "ns/tick", "sim s/s",
-                "x bare");
+    std::printf("%-16s %13s %12s %7s %9s %10s %8s %9s %10s %8s %9s\n", "job", "ticks", "executed", "exec %", "segments",
+                "host ms", "ns/seg", "ns/tick", "sim s/s", "x bare", "cost/bare");
     for (const std::string& job : jobs) {
         const std::string text = ReadJob(job);
         double bestMs = 1e300;
@@ -145,9 +151,12 @@ int main(int argc, char** argv) {
         const uint64_t ticks = res.ticksRun + res.ticksSkipped;
         const double nsPerTick = ticks ? bestMs * 1e6 / static_cast<double>(ticks) : 0.0;
         const double simPerHost = static_cast<double>(ticks) * kTickSeconds / (bestMs / 1000.0);
-        std::printf("%-16s %13llu %12llu %10.2f %9.3f %10.0f %8.2f\n", Name(job).c_str(),
-                    static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(res.ticksRun), bestMs,
-                    nsPerTick, simPerHost, nsPerTick > 0 ? bareNs / nsPerTick : 0.0);
+        const double execPct = ticks ? 100.0 * static_cast<double>(res.ticksRun) / static_cast<double>(ticks) : 0.0;
+        const double nsPerSeg = res.VectCnt > 0 ? bestMs * 1e6 / res.VectCnt : 0.0;
+        std::printf("%-16s %13llu %12llu %7.2f %9d %10.2f %8.0f %9.3f %10.0f %8.2f %9.2f\n", Name(job).c_str(),
+                    static_cast<unsigned long long>(ticks), static_cast<unsigned long long>(res.ticksRun), execPct,
+                    res.VectCnt, bestMs, nsPerSeg, nsPerTick, simPerHost, nsPerTick > 0 ? bareNs / nsPerTick : 0.0,
+                    bareNs > 0 ? nsPerTick / bareNs : 0.0);
     }
     std::printf("bare loop: %.3f ns/tick, %.0f sim s/s\n", bareNs, kTickSeconds / (bareNs * 1e-9));
     return 0;

@@ -1,4 +1,5 @@
-// Times the corner pass's acceleration simulation, step by step against closed form, on the same inputs.
+// Times the corner pass's acceleration simulation, step by step against the closed form and the direct
+// form (CornerRamp, as the corner pass uses it: prepared once per velocity step), on the same inputs.
 //
 //     corvanta_corner_bench [INPUTS] [--repeat N]
 //
@@ -84,15 +85,24 @@ int main(int argc, char** argv) {
     for (const Input& x : in) {
         const CornerSim a = SimulateCornerLoop(x.K, x.Ld, x.target, x.H, x.creep);
         const CornerSim b = SimulateCornerClosed(x.K, x.Ld, x.target, x.H, x.creep);
+        CornerRamp ramp;
+        ramp.Prepare(x.K, x.creep);
+        const CornerSim c = ramp.Simulate(x.Ld, x.target, x.H);
         steps += a.n + 1;
-        if (a.n != b.n || a.pd != b.pd) ++differ;
+        if (a.n != b.n || a.pd != b.pd || a.n != c.n || a.pd != c.pd) ++differ;
     }
-    uint64_t checkLoop = 0, checkClosed = 0;
+    uint64_t checkLoop = 0, checkClosed = 0, checkDirect = 0;
+    CornerRamp ramp;
+    auto direct = [&ramp](uint32_t K, uint32_t Ld, uint32_t target, uint16_t H, int32_t creep) {
+        ramp.Prepare(K, creep);
+        return ramp.Simulate(Ld, target, H);
+    };
     const double loopNs = NsPerCall(in, repeat, SimulateCornerLoop, checkLoop);
     const double closedNs = NsPerCall(in, repeat, SimulateCornerClosed, checkClosed);
+    const double directNs = NsPerCall(in, repeat, direct, checkDirect);
     std::printf("%zu inputs, about %.1f steps per call\n", in.size(), static_cast<double>(steps) / in.size());
-    std::printf("loop   %8.1f ns/call\nclosed %8.1f ns/call\nratio  %8.2f\n", loopNs, closedNs, loopNs / closedNs);
-    if (differ != 0 || checkLoop != checkClosed) {
+    std::printf("loop   %8.1f ns/call\nclosed %8.1f ns/call\ndirect %8.1f ns/call\n", loopNs, closedNs, directNs);
+    if (differ != 0 || checkLoop != checkClosed || checkLoop != checkDirect) {
         std::printf("%zu results differ\n", differ);
         return 1;
     }

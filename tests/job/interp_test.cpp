@@ -61,6 +61,9 @@ TEST(Interpreter, RecordsThatEndTheJob) {
         {"SetStartRasterGraphics 1 2 RasterPower 7", "SetStartRasterGraphics 1 2"},
         {"Unknown 1 RasterPower 7", "Unknown 1"},
         {"pd_defaultX 1 2 RasterPower 7", "pd_defaultX 1 2"},
+        {"RasterSpeedZ 1 RasterPower 7", "RasterSpeedZ 1"},
+        {"pd_defaulT 1 2 RasterPower 7", "pd_defaulT 1 2"},
+        {"rasterPower 1 RasterPower 7", "rasterPower 1"},
         {std::string(300, 'x') + " 1 RasterPower 7", std::string(60, 'x') + " 1"}};
     for (const auto& [text, quoted] : cases) {
         Job j("RasterDPI 300 " + text);
@@ -74,6 +77,10 @@ TEST(Interpreter, RecordsThatEndTheJob) {
         EXPECT_EQ(std::tuple(j.EndedEarly->record, j.EndedEarly->text), std::tuple(2u, quoted)) << text;
     }
     EXPECT_FALSE(Job("RasterDPI 300 RasterPower 7").EndedEarly.has_value());
+    // A keyword ends at a NUL byte, as the C string the reader stores.
+    const Job nul(std::string("RasterDPI 300 RasterPower") + '\0' + "junk 7");
+    EXPECT_FALSE(nul.EndedEarly.has_value());
+    EXPECT_EQ(nul.ptCurrentFile->RasterPower, 7);
 }
 
 // Sixteen numbers fill pens 1..16; with fewer the unread pens keep their speeds.

@@ -22,14 +22,21 @@ struct Input {
     int32_t creep;
 };
 
-// The loop's result, and a failure naming the input when the closed form differs from it.
+CornerSim Direct(const Input& in) {
+    CornerRamp ramp;
+    ramp.Prepare(in.K, in.creep);
+    return ramp.Simulate(in.Ld, in.target, in.H);
+}
+
+// The loop's result, and a failure naming the input when the closed or the direct form differs from it.
 CornerSim CheckAgainstLoop(const Input& in, int& failures) {
     const CornerSim loop = SimulateCornerLoop(in.K, in.Ld, in.target, in.H, in.creep);
     const CornerSim closed = SimulateCornerClosed(in.K, in.Ld, in.target, in.H, in.creep);
-    if ((loop.n != closed.n || loop.pd != closed.pd) && ++failures <= 10)
+    const CornerSim direct = Direct(in);
+    if ((loop.n != closed.n || loop.pd != closed.pd || loop.n != direct.n || loop.pd != direct.pd) && ++failures <= 10)
         ADD_FAILURE() << "K " << in.K << " Ld " << in.Ld << " target " << in.target << " H " << in.H << " creep "
                       << in.creep << ": loop {" << loop.n << ", " << loop.pd << "}, closed {" << closed.n << ", "
-                      << closed.pd << "}";
+                      << closed.pd << "}, direct {" << direct.n << ", " << direct.pd << "}";
     return loop;
 }
 
@@ -89,10 +96,13 @@ TEST(CornerSim, WorkedBoundaryCases) {
         const Input& in = w.in;
         const CornerSim loop = SimulateCornerLoop(in.K, in.Ld, in.target, in.H, in.creep);
         const CornerSim closed = SimulateCornerClosed(in.K, in.Ld, in.target, in.H, in.creep);
+        const CornerSim direct = Direct(in);
         EXPECT_EQ(loop.n, w.n);
         EXPECT_EQ(loop.pd, w.pd);
         EXPECT_EQ(closed.n, w.n);
         EXPECT_EQ(closed.pd, w.pd);
+        EXPECT_EQ(direct.n, w.n);
+        EXPECT_EQ(direct.pd, w.pd);
     }
 }
 
@@ -108,6 +118,20 @@ TEST(CornerSim, SweepsAcrossEachStopCondition) {
         for (uint32_t H = 0; H <= 1500; ++H) check({K, 100000, 1u << 24, static_cast<uint16_t>(H), 1});
     for (uint32_t K : {184320u, 1u << 20, 0x90000000u, 0xF0000001u, 0xFFFFF000u})
         for (uint32_t Ld = 0; Ld <= 520; ++Ld) check({K, Ld, 1u << 24, 65535, 1});
+    EXPECT_EQ(failures, 0);
+}
+
+// The direct form's own regime: creep 1..64 and remainder periods of 1 to 1024 steps (K mod 2^15 with
+// 15 to 5 trailing zero bits), across targets, step limits and velocity limits.
+TEST(CornerSim, DirectFormAcrossPeriodsAndCreeps) {
+    int failures = 0;
+    for (uint32_t low : {0u, 1u << 14, 5u << 12, 57u << 9, 3u << 6, 1023u << 5})
+        for (uint32_t K : {low, (5u << 15) + low, (300u << 15) + low})
+            for (int32_t creep : {1, 2, 17, 64})
+                for (uint32_t Ld : {10u, 100u, 511u, 600u})
+                    for (uint16_t H : {uint16_t{0}, uint16_t{50}, uint16_t{3000}})
+                        for (uint32_t target = 0; target <= 4000; target += 37)
+                            CheckAgainstLoop({K, Ld, target, H, creep}, failures);
     EXPECT_EQ(failures, 0);
 }
 

@@ -30,6 +30,8 @@ struct Case {
     int32_t majr = 1000, minr = 0;
     uint32_t majrfract = 0, minrfract = 0;
     int32_t majrvel = 2 * U23, minrvel = 0;
+    int32_t majrdvel = U23 / 8, minrdvel = U23 / 16;
+    int32_t accIndex = ACC_INDEX_DOUBLED;
     uint16_t acclcount = 10, currvel = 10, cnrvel = 0, end_delay = 0;
     uint32_t psuedodist = 0, ddr = kDdr63, high_ddr = 0;
     uint32_t creep = 16;   // creep velocity, 2^-4 units per tick
@@ -61,10 +63,10 @@ VdbData* Build(Rig& m, const Case& s) {
     VectData& d = b->vect;
     b->octant = s.octant;
     d.majrdisth = s.majr, d.minrdisth = s.minr, d.majrfract = s.majrfract, d.minrfract = s.minrfract;
-    d.majrvel = s.majrvel, d.minrvel = s.minrvel, d.majrdvel = U23 / 8, d.minrdvel = U23 / 16;
+    d.majrvel = s.majrvel, d.minrvel = s.minrvel, d.majrdvel = s.majrdvel, d.minrdvel = s.minrdvel;
     d.acclcount = s.acclcount, d.currvel = s.currvel, d.creep = s.creep, d.slope = 0x4000, d.cnrvel = s.cnrvel;
     d.psuedodist = s.psuedodist, d.end_delay = s.end_delay, d.ddr = s.ddr, d.high_ddr = s.high_ddr;
-    d.acc_index = ACC_INDEX_DOUBLED, d.notesPrinted = s.notes;
+    d.acc_index = s.accIndex, d.notesPrinted = s.notes;
     b->cmd = VECTOR;
     m.sendvdb(b);
     if (s.next) QueueNext(m);
@@ -247,8 +249,104 @@ TEST(SkipAhead, StopsJustBeforeEachBoundary) {
         {"creep with the guard 3 ticks ahead",
          With({}, [](Case& s) { s.isrState = ISRCREEP, s.majr = 100, s.guardTicksLeft = 3; }), 2},
         // Other states run tick by tick.
-        {"acceleration", With({}, [](Case& s) { s.isrState = ISRACC, s.currvel = 2; }), 0},
+        // Acceleration from step 2 to 10: the minor sum reaches 2 units (clamped) at tick 8.
+        {"acceleration", With({}, [](Case& s) { s.isrState = ISRACC, s.currvel = 2; }), 7},
         {"hold", With({}, [](Case& s) { s.isrState = ISRHOLD; }), 0},
+    };
+    for (const Row& r : rows) {
+        const Outcome o = SkipThenTick(r.setup);
+        EXPECT_EQ(o.skipped, r.run) << r.what;
+        EXPECT_EQ(o.withSkip, o.tickByTick) << r.what;
+    }
+}
+
+// Acceleration and deceleration runs: each row sets one stop condition a
+// tick before, at and after where the case's other conditions allow, and the
+// skip must stop exactly before the tick that does something else.
+// Acceleration: from 2 units/tick, +1/8 per tick, D 63 + the velocities >> 7.
+// Deceleration (ISRSLEW with the distance left below D): from 8 units/tick,
+// -1/8 per tick, the minor axis at 1 unit/tick less 1/16 per tick.
+TEST(SkipAhead, AccelerationAndDecelerationStopAtEachBoundary) {
+    struct Row {
+        const char* what;
+        Case setup;
+        uint64_t run;
+    };
+    auto acc = [](void (*edit)(Case&)) {
+        Case s;
+        s.isrState = ISRACC, s.profileState = PS_ACC, s.majr = 100000, s.minr = 100000;
+        s.acclcount = 1000, s.currvel = 0;
+        edit(s);
+        return s;
+    };
+    auto dcc = [](void (*edit)(Case&)) {
+        Case s;
+        s.isrState = ISRSLEW, s.profileState = PS_DCC, s.majr = 1000, s.minr = 100000;
+        s.majrvel = 8 * U23, s.minrvel = U23, s.currvel = 60, s.ddr = 0, s.high_ddr = 1;  // D 65536 units
+        edit(s);
+        return s;
+    };
+    const Row rows[] = {
+        // Target velocity: the tick with currvel + 1 > acclcount slews.
+        {"acc target 1 step away", acc([](Case& s) { s.acclcount = 1; }), 1},
+        {"acc target 2 steps away", acc([](Case& s) { s.acclcount = 2; }), 2},
+        {"acc target 3 steps away", acc([](Case& s) { s.acclcount = 3; }), 3},
+        {"acc at the target: none", acc([](Case& s) { s.acclcount = 0; }), 0},
+        // Rate doubling (rates below 0x5C418, no corner): the tick at stage 20 doubles.
+        {"acc stage 18", acc([](Case& s) { s.majrdvel = 0x5C400, s.accIndex = 18; }), 2},
+        {"acc stage 19", acc([](Case& s) { s.majrdvel = 0x5C400, s.accIndex = 19; }), 1},
+        {"acc stage 20: doubles now", acc([](Case& s) { s.majrdvel = 0x5C400, s.accIndex = 20; }), 0},
+        {"acc rate 0x5C480 is never doubled", acc([](Case& s) { s.majrdvel = 0x5C480, s.accIndex = 20; }), 1000},
+        {"acc with a corner velocity: no doubling",
+         acc([](Case& s) { s.majrdvel = 0x5C400, s.accIndex = 20, s.cnrvel = 5000, s.psuedodist = 1; }), 1000},
+        // Velocities near 2^32: runs stop while velocity + fraction cannot wrap.
+        {"acc velocity 2 steps below the no-wrap limit",
+         acc([](Case& s) { s.majrvel = static_cast<int32_t>(0xFF800000u - 2 * (U23 / 8)); }), 2},
+        {"acc velocity 1 step below it", acc([](Case& s) { s.majrvel = static_cast<int32_t>(0xFF800000u - U23 / 8); }),
+         1},
+        {"acc velocity at it", acc([](Case& s) { s.majrvel = static_cast<int32_t>(0xFF800000u); }), 0},
+        {"acc velocity that would pass 2^32",
+         acc([](Case& s) { s.majrvel = static_cast<int32_t>(0xFFFFFFFFu - U23 / 8 + 2); }), 0},
+        // D comparison: at 2 + k/8 units/tick the distance left meets D after about 40 ticks.
+        {"acc D one unit before", acc([](Case& s) { s.majr = 199; }), 20},
+        {"acc D reached after 20 ticks", acc([](Case& s) { s.majr = 200; }), 20},
+        {"acc D reached after 21 ticks", acc([](Case& s) { s.majr = 201; }), 21},
+        // Hand-over at the end point with a corner velocity.
+        {"acc hand-over", acc([](Case& s) { s.majr = 20, s.cnrvel = 3000, s.psuedodist = 100000; }), 7},
+        {"acc hand-over one unit later", acc([](Case& s) { s.majr = 21, s.cnrvel = 3000, s.psuedodist = 100000; }), 8},
+        // Signed minor clamp: 1/16 more per tick: the minor sum after k ticks is k (k + 1) / 32.
+        {"acc minor clamp", acc([](Case& s) { s.minr = 0; }), 7},
+        {"acc minor clamp one unit later", acc([](Case& s) { s.minr = 1; }), 9},
+        {"acc minor below -1: clamped at once", acc([](Case& s) { s.minr = -2; }), 0},
+        {"acc rate not a multiple of 2^7: tick by tick", acc([](Case& s) { s.majrdvel = U23 / 8 + 64; }), 0},
+        {"acc guard 3 ticks ahead", acc([](Case& s) { s.guardTicksLeft = 3; }), 2},
+        // Deceleration: the tick with currvel 1 stores ISRCREEP.
+        {"dcc currvel 2", dcc([](Case& s) { s.currvel = 2; }), 1},
+        {"dcc currvel 3", dcc([](Case& s) { s.currvel = 3; }), 2},
+        {"dcc currvel 1: the last step now", dcc([](Case& s) { s.currvel = 1; }), 0},
+        // No velocity step left to remove.
+        {"dcc velocity of 3 steps", dcc([](Case& s) { s.majrvel = 3 * (U23 / 8); }), 3},
+        {"dcc velocity of 3 steps less 1", dcc([](Case& s) { s.majrvel = 3 * (U23 / 8) - 128; }), 2},
+        // Distance left back at D: the slew step slews that tick.
+        // The distance left is 992: D 992 slews (a slew run of one tick); D 993 and 994 decelerate one tick
+        // and slew at the second; from D 995 the second tick still decelerates.
+        {"dcc D at the distance left: a slew tick", dcc([](Case& s) { s.ddr = 992u << 16, s.high_ddr = 0; }), 1},
+        {"dcc D one unit above the distance left", dcc([](Case& s) { s.ddr = 993u << 16, s.high_ddr = 0; }), 1},
+        {"dcc D two units above", dcc([](Case& s) { s.ddr = 994u << 16, s.high_ddr = 0; }), 1},
+        {"dcc D three units above", dcc([](Case& s) { s.ddr = 995u << 16, s.high_ddr = 0; }), 9},
+        // Hand-over, unsigned minor clamp, negative distance left (repaired), far end point note.
+        // Major units carried after k ticks: 7, 15, 23, 30, 38, 45, 52.
+        {"dcc hand-over at tick 5", dcc([](Case& s) { s.majr = 38, s.cnrvel = 3; }), 4},
+        {"dcc hand-over at tick 6", dcc([](Case& s) { s.majr = 39, s.cnrvel = 3; }), 5},
+        {"dcc hand-over at tick 7", dcc([](Case& s) { s.majr = 46, s.cnrvel = 3; }), 6},
+        // Minor units after k ticks: 0, 1, 2, 3, 4, 4, 5.
+        {"dcc minor clamp at tick 5", dcc([](Case& s) { s.minr = 2; }), 4},
+        {"dcc minor clamp at tick 7", dcc([](Case& s) { s.minr = 3; }), 6},
+        {"dcc minor below -1: no clamp", dcc([](Case& s) { s.minr = -5; }), 16},
+        {"dcc distance left below 0 at tick 6 is repaired", dcc([](Case& s) { s.majr = 40; }), 5},
+        {"dcc distance left above the note limit", dcc([](Case& s) { s.majr = 0x1000000 + 9, s.high_ddr = 0x100; }), 0},
+        {"dcc minor velocity that would go below 0", dcc([](Case& s) { s.minrvel = U23 / 16 - 1; }), 0},
+        {"dcc guard 3 ticks ahead", dcc([](Case& s) { s.guardTicksLeft = 3; }), 2},
     };
     for (const Row& r : rows) {
         const Outcome o = SkipThenTick(r.setup);
@@ -292,8 +390,11 @@ TEST(SkipAhead, RandomBlocksMatchTickByTick) {
         s.currvel = static_cast<uint16_t>(below(12));
         s.profileState = below(4) == 0 ? PS_ACC : PS_SLEW;
         s.guardTicksLeft = below(3) == 0 ? static_cast<uint32_t>(below(400) + 1) : 0;
-        s.isrState = below(6) == 0 ? ISRDELAY : below(5) == 0 ? ISRCREEP : ISRSLEW;
-        s.acclcount = below(4) == 0 ? 0 : 10;
+        s.isrState = below(6) == 0 ? ISRDELAY : below(5) == 0 ? ISRCREEP : below(3) == 0 ? ISRACC : ISRSLEW;
+        s.acclcount = below(4) == 0 ? 0 : static_cast<uint16_t>(10 + below(3) * below(40));
+        s.majrdvel = static_cast<int32_t>(128 * below(U23 / 256));  // up to 4 units per step
+        s.minrdvel = static_cast<int32_t>(below(s.majrdvel + 1));
+        s.accIndex = static_cast<int32_t>(below(22));
         s.creepEnd = below(3) == 0 ? 4 : 0;
         s.endDelay = static_cast<int32_t>(below(50));
         const Outcome o = SkipThenTick(s);
