@@ -16,6 +16,7 @@
 #include "design/writer.h"
 #include "hpgl/hpgl.h"
 #include "image/image_reader.h"
+#include "input/input.h"
 #include "svg/svg_reader.h"
 
 namespace corvanta::app {
@@ -299,52 +300,30 @@ int ProgramRun::CheckInput() {
     inputRead_ = true;
     const design::Kind found = design::DetectKind(commands_);
     const std::string asked = cl_.inputKind;
-    const std::string foundOption = design::KindOption(found);
     if (asked.empty()) {
         kind_ = found;
         return -1;
     }
-    kind_ = asked == "cmd"    ? design::Kind::Command
-            : asked == "hpgl" ? design::Kind::Hpgl
-            : asked == "svg"  ? design::Kind::Svg
-                              : design::Kind::Image;
-    if (found == design::Kind::Unknown || found == kind_) return -1;
-    std::string use = !foundOption.empty() ? "; use --input " + cmdPath_ + " (its kind is found from its content)"
-                      : found == design::Kind::Json ? "; job settings go with --settings"
-                                                    : "; convert it to SVG first (see the README on inputs)";
-    return Fail(2,
-                cmdPath_ + " is " + design::KindDescription(found) + ", not " + design::KindDescription(kind_) + use);
+    kind_ = input::KindFromName(asked);
+    const std::string mismatch = input::KindMismatch(kind_, found, cmdPath_);
+    if (mismatch.empty()) return -1;
+    return Fail(2, cmdPath_ + " " + mismatch);
 }
 
 // A design input read into a page and written as command records; the notes go to standard error.
 int ProgramRun::ConvertDesign() {
-    design::Reading reading;
-    switch (kind_) {
-        case design::Kind::Command:
-            if (!cl_.settingsPath.empty())
-                std::fprintf(stderr,
-                             "corvanta: the settings have no effect on a command file, which is estimated as "
-                             "it is\n");
-            return -1;
-        case design::Kind::Hpgl: reading = hpgl::Read(commands_, settings_); break;
-        case design::Kind::Svg: reading = svg::ReadSvg(commands_, settings_); break;
-        case design::Kind::Image: reading = image::ReadImage(commands_, settings_); break;
-        default: {
-            std::string hint = kind_ == design::Kind::Pdf || kind_ == design::Kind::PostScript
-                                   ? ": convert it to SVG first (see the README on inputs)"
-                                   : ": give a command file, an HP-GL plot, an SVG drawing or a photo (PNG, JPEG, "
-                                     "GIF, BMP), or name its kind with --input-kind";
-            return NoStatus(cmdPath_ + " is " + design::KindDescription(kind_) + hint);
-        }
+    if (kind_ == design::Kind::Command) {
+        if (!cl_.settingsPath.empty())
+            std::fprintf(stderr,
+                         "corvanta: the settings have no effect on a command file, which is estimated as it is\n");
+        return -1;
     }
-    if (!reading.ok()) return NoStatus("cannot read " + cmdPath_ + ": " + reading.error);
-    const std::string prefix = design::KindOption(kind_) + ": ";
-    for (const std::string& note : reading.page.notes) std::fprintf(stderr, "%s%s\n", prefix.c_str(), note.c_str());
-    design::Written written = design::WriteCommands(reading.page, settings_);
-    for (const std::string& note : written.notes) std::fprintf(stderr, "%s%s\n", prefix.c_str(), note.c_str());
-    for (const std::string& note : design::SummaryNotes(written))
-        std::fprintf(stderr, "%s%s\n", prefix.c_str(), note.c_str());
-    commands_ = std::move(written.commands);
+    input::Loaded loaded = input::Load(std::move(commands_), kind_, settings_);
+    if (!loaded.ok())
+        return NoStatus(loaded.unknownKind ? cmdPath_ + " " + loaded.error
+                                           : "cannot read " + cmdPath_ + ": " + loaded.error);
+    for (const std::string& note : loaded.notes) std::fprintf(stderr, "%s\n", note.c_str());
+    commands_ = std::move(loaded.commands);
     return -1;
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/files.h"
+#include "design/settings_json.h"
+#include "input/input.h"
 #include "quote/progress.h"
 #include "quote/quote.h"
 
@@ -19,44 +21,38 @@ namespace {
 
 struct QuoteLine {
     std::vector<std::string> inputs;
-    std::string format, output, model, settingsPath;
-    std::optional<double> rate;
-    double setupMinutes = 0, minimum = 0;
-    std::string currency;
-    uint32_t copies = 1;
+    std::string format, output, model, settingsPath, inputKind;
+    std::optional<double> rate, setupMinutes, minimum;
+    std::optional<std::string> currency;
+    std::optional<uint32_t> copies;
     unsigned jobs = 0;
     bool quiet = false;
 };
 
-// What one input is, read: the command text, or why there is none.
-struct LoadedInput {
-    std::string kind;  // "cmd", ...
-    std::string commands;
-    std::string error;
-};
-
-// A job directory (its Corvanta.cmd) or a command file.
-LoadedInput LoadInput(const std::string& path) {
-    LoadedInput in;
+// One input estimated: a job directory (its Corvanta.cmd) or any file --input takes.
+quote::Row EstimateInput(const std::string& path, design::Kind asked, Model model, const design::Settings& settings,
+                         uint32_t copies, const quote::CostSettings& cost) {
     std::error_code ec;
     const bool dir = std::filesystem::is_directory(path, ec);
     const std::string file = dir ? path + "/Corvanta.cmd" : path;
-    in.kind = "cmd";
-    std::string why;
-    if (!ReadRegularFile(file, in.commands, why)) in.error = "cannot read " + file + ": " + why;
-    return in;
-}
-
-quote::Row EstimateInput(const std::string& path, Model model, uint32_t copies, const quote::CostSettings& cost) {
-    const LoadedInput in = LoadInput(path);
-    if (!in.error.empty()) return quote::FailedRow(path, in.kind, model, in.error);
+    std::string bytes, why;
+    if (!ReadRegularFile(file, bytes, why))
+        return quote::FailedRow(path, "", model, "cannot read " + file + ": " + why);
+    const design::Kind kind = dir ? design::Kind::Command : asked;
+    if (kind != design::Kind::Unknown) {
+        const std::string mismatch = input::KindMismatch(kind, design::DetectKind(bytes), file);
+        if (!mismatch.empty()) return quote::FailedRow(path, design::KindOption(kind), model, file + " " + mismatch);
+    }
+    input::Loaded loaded = input::Load(std::move(bytes), kind, settings);
+    const std::string kindName = design::KindOption(loaded.kind);
+    if (!loaded.ok()) return quote::FailedRow(path, kindName, model, loaded.error);
     Options opt;
     opt.model = model;
     opt.explain = true;
     try {
-        return quote::RowFromResult(path, in.kind, Estimate(in.commands, opt), copies, cost);
+        return quote::RowFromResult(path, kindName, Estimate(loaded.commands, opt), copies, cost);
     } catch (const std::exception& e) {
-        return quote::FailedRow(path, in.kind, model, e.what());
+        return quote::FailedRow(path, kindName, model, e.what());
     }
 }
 
@@ -73,7 +69,13 @@ int QuoteMain(int argc, char** argv, Model defaultModel) {
         "Estimates many jobs side by side and prints a quote: one row per input, a total, and the cost "
         "of the machine time when a rate is known.",
         "corvanta quote"};
-    app.add_option("inputs", q.inputs, "Job directories (their Corvanta.cmd) or command files")->required();
+    app.add_option("inputs", q.inputs,
+                   "Job directories (their Corvanta.cmd), command files, HP-GL plots, SVG drawings or photos")
+        ->required();
+    app.add_option("--settings", q.settingsPath,
+                   "Job settings (JSON): pens, raster, and rate, set-up, minimum, "
+                   "currency and copies for the cost");
+    app.add_option("--input-kind", q.inputKind, "Read every file as this kind: cmd, hpgl, svg or image");
     app.add_option("--format", q.format, "table, csv, json or markdown (default: table on a terminal, else csv)");
     app.add_option("--output", q.output, "Write the quote to this file instead of standard output");
     app.add_option("--jobs", q.jobs, "Threads estimating at once (default: the number of cores)");
@@ -103,12 +105,24 @@ int QuoteMain(int argc, char** argv, Model defaultModel) {
     const bool toTerminal = q.output.empty() && isatty(STDOUT_FILENO);
     const auto format = quote::ParseFormat(q.format.empty() ? (toTerminal ? "table" : "csv") : q.format);
     if (!format) return Bad("unknown format \"" + q.format + "\" (table, csv, json or markdown)");
-    if (q.rate && !(*q.rate >= 0)) return Bad("the rate must be a number of 0 or more");
+    design::Settings settings;
+    if (!q.settingsPath.empty()) {
+        std::string text, why;
+        if (!ReadRegularFile(q.settingsPath, text, why)) return Bad("cannot read " + q.settingsPath + ": " + why);
+        if (!design::ReadSettings(text, settings, why)) return Bad("settings file " + q.settingsPath + ": " + why);
+    }
+    const design::Kind asked = input::KindFromName(q.inputKind);
+    if (!q.inputKind.empty() && asked == design::Kind::Unknown)
+        return Bad("--input-kind must be cmd, hpgl, svg or image, not \"" + q.inputKind + "\"");
+    // The command line's cost options win over the settings file's.
     quote::CostSettings cost;
-    cost.ratePerHour = q.rate;
-    cost.setupMinutes = q.setupMinutes;
-    cost.minimumCharge = q.minimum;
-    cost.currency = q.currency;
+    if (settings.ratePerHour >= 0) cost.ratePerHour = settings.ratePerHour;
+    if (q.rate) cost.ratePerHour = q.rate;
+    if (cost.ratePerHour && !(*cost.ratePerHour >= 0)) return Bad("the rate must be a number of 0 or more");
+    cost.setupMinutes = q.setupMinutes.value_or(settings.setupMinutes);
+    cost.minimumCharge = q.minimum.value_or(settings.minimumCharge);
+    cost.currency = q.currency.value_or(settings.currency);
+    const uint32_t copies = q.copies.value_or(settings.copies);
 
     OutputFile out;
     std::string why;
@@ -118,7 +132,8 @@ int QuoteMain(int argc, char** argv, Model defaultModel) {
     std::optional<quote::ProgressBar> bar;
     if (!q.quiet && isatty(STDERR_FILENO)) bar.emplace(stderr, q.inputs.size());
     const auto rows = quote::QuoteAll(
-        q.inputs.size(), jobs, [&](size_t i) { return EstimateInput(q.inputs[i], model, q.copies, cost); },
+        q.inputs.size(), jobs,
+        [&](size_t i) { return EstimateInput(q.inputs[i], asked, model, settings, copies, cost); },
         [&](size_t done, size_t) {
             if (bar) bar->Update(done);
         });

@@ -40,6 +40,13 @@ struct Settings {
     double svgUnitsPerInch = 96;
     double imageDpi = 300;
     bool cropImageMargins = true;
+
+    // What machine time costs (quotes and the summary); amounts in the currency's main unit.
+    double ratePerHour = -1;   // per machine hour; below 0: no rate known
+    double setupMinutes = 0;   // charged per job
+    double minimumCharge = 0;  // per job
+    std::string currency;      // text shown with amounts, e.g. "EUR"
+    uint32_t copies = 1;       // copies of each input
 };
 
 }  // namespace corvanta::design

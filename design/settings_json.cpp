@@ -141,6 +141,15 @@ void Apply(const std::string& key, const Json& v, Settings& s) {
     if (key == "svgUnitsPerInch") return void(s.svgUnitsPerInch = Number(v, key, 1, 10000));
     if (key == "imageDpi") return void(s.imageDpi = Number(v, key, 1, 10000));
     if (key == "cropImageMargins") return void(s.cropImageMargins = Flag(v, key));
+    if (key == "rate") return void(s.ratePerHour = Number(v, key, 0, 1e9));
+    if (key == "setupMinutes") return void(s.setupMinutes = Number(v, key, 0, 1e6));
+    if (key == "minimumCharge") return void(s.minimumCharge = Number(v, key, 0, 1e9));
+    if (key == "copies") return void(s.copies = static_cast<uint32_t>(Whole(v, key, 1, 1000000)));
+    if (key == "currency") {
+        if (!v.is_string() || v.get<std::string>().size() > 16)
+            throw Bad("\"currency\" must be a text of at most 16 characters");
+        return void(s.currency = v.get<std::string>());
+    }
     throw Bad("unknown key \"" + key + "\"");
 }
 
