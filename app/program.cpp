@@ -11,6 +11,9 @@
 
 #include "app/files.h"
 #include "hpgl/hpgl.h"
+#if defined(CORVANTA_HAS_SERVER)
+#include "server/server.h"
+#endif
 
 namespace corvanta::app {
 
@@ -314,6 +317,15 @@ int ProgramRun::Main(int argc, char** argv) {
 
 }  // namespace
 
-int Main(int argc, char** argv, Model model) { return ProgramRun(model).Main(argc, argv); }
+int Main(int argc, char** argv, Model model) {
+    if (argc > 1 && std::strcmp(argv[1], "serve") == 0) {
+#if defined(CORVANTA_HAS_SERVER)
+        return server::Serve(argc - 1, argv + 1, model);
+#else
+        return Fail(2, "this build has no web server (it was built without cpp-httplib; Debian: libcpp-httplib-dev)");
+#endif
+    }
+    return ProgramRun(model).Main(argc, argv);
+}
 
 }  // namespace corvanta::app
