@@ -240,6 +240,12 @@ void Service::Install(httplib::Server& svr) {
         {"Cache-Control", "no-store"},
     });
     svr.set_payload_max_length(opt_.maxUploadMb * 1024 * 1024);
+    // Address reuse after a restart, but no port sharing: a second server on
+    // the same port is refused instead of splitting the connections.
+    svr.set_socket_options([](socket_t sock) {
+        const int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     for (const Asset* a = Assets(); a->path != nullptr; ++a) {
         const std::string path = a->path;
         const std::string body(reinterpret_cast<const char*>(a->bytes), a->size);
