@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -371,7 +372,7 @@ int Serve(int argc, char** argv, Model model) {
                 UrlHost(o.bind).c_str(), port);
     std::fflush(stdout);
     const bool listened = svr.listen_after_bind();
-    if (!stopping) pthread_kill(watcher.native_handle(), SIGTERM);
+    if (!stopping) kill(getpid(), SIGTERM);  // wakes the watcher: every thread has the signal blocked
     watcher.join();
     if (!service.Drain()) {
         std::fprintf(stderr, "corvanta serve: stopped with an estimate still running\n");

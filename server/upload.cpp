@@ -77,10 +77,17 @@ std::string CutOffRecord(std::string_view text) {
     return !keyword.empty() && numbers < wanted ? std::string(keyword) : std::string();
 }
 
-UploadAnswer Refuse(UploadAnswer a, int status, std::string why) {
+// Sets the refusal; false, for the reader's return.
+bool Refused(UploadAnswer& a, int status, std::string why) {
     a.httpStatus = status;
     a.error = std::move(why);
-    return a;
+    return false;
+}
+
+UploadAnswer Refuse(UploadAnswer& a, int status, std::string why) {
+    a.httpStatus = status;
+    a.error = std::move(why);
+    return std::move(a);
 }
 
 // The records to estimate, or a refusal: command files as they are, plots
@@ -88,21 +95,19 @@ UploadAnswer Refuse(UploadAnswer a, int status, std::string why) {
 bool ReadRecords(const Upload& up, UploadAnswer& a, std::string& records) {
     if (a.kind == "cmd") {
         if (std::memchr(up.bytes.data(), '\0', up.bytes.size()) != nullptr) {
-            a = Refuse(std::move(a), 422, "this is not a command file: it holds binary data (NUL bytes)");
-            return false;
+            return Refused(a, 422, "this is not a command file: it holds binary data (NUL bytes)");
         }
         std::string_view rest = up.bytes;
         const std::string_view first = NextToken(rest);
         if (!IsKeyword(first) || !IsInteger(NextToken(rest))) {
-            a = Refuse(std::move(a), 422,
-                       "this is not a command file: it does not start with a record (a keyword and a number, "
-                       "such as \"CorvantaCmdVer 1\")");
-            return false;
+            return Refused(a, 422,
+                           "this is not a command file: it does not start with a record (a keyword and a number, "
+                           "such as \"CorvantaCmdVer 1\")");
         }
         if (const std::string cut = CutOffRecord(up.bytes); !cut.empty()) {
-            a = Refuse(std::move(a), 422,
-                       "the file ends in the middle of a record (\"" + cut + "\" lacks its numbers): it looks cut off");
-            return false;
+            return Refused(
+                a, 422,
+                "the file ends in the middle of a record (\"" + cut + "\" lacks its numbers): it looks cut off");
         }
         records.assign(up.bytes);
         return true;
@@ -114,9 +119,7 @@ bool ReadRecords(const Upload& up, UploadAnswer& a, std::string& records) {
         records = conv.commands;
         return true;
     }
-    a = Refuse(std::move(a), 415,
-               "this build reads command files and HP-GL plots; " + a.kind + " files are not read yet");
-    return false;
+    return Refused(a, 415, "this build reads command files and HP-GL plots; " + a.kind + " files are not read yet");
 }
 
 }  // namespace
@@ -180,15 +183,14 @@ bool ParseSettings(const std::string& settingsJson, quote::CostSettings& cost, s
 UploadAnswer EstimateUpload(const Upload& up) {
     UploadAnswer a;
     std::string why;
-    if (!ParseSettings(up.settingsJson, a.cost, why)) return Refuse(std::move(a), 400, why);
+    if (!ParseSettings(up.settingsJson, a.cost, why)) return Refuse(a, 400, why);
     a.kind = up.kind.empty() ? DetectKind(up.bytes) : Lower(up.kind);
-    if (SkipBlanks(up.bytes).empty()) return Refuse(std::move(a), 422, "the file is empty");
+    if (SkipBlanks(up.bytes).empty()) return Refuse(a, 422, "the file is empty");
     if (a.kind.empty())
-        return Refuse(std::move(a), 415,
-                      "the kind of this file is not recognised: expected a command file or an HP-GL plot");
+        return Refuse(a, 415, "the kind of this file is not recognised: expected a command file or an HP-GL plot");
     static constexpr const char* kKinds[] = {"cmd", "hpgl", "svg", "image"};
     if (std::find(std::begin(kKinds), std::end(kKinds), a.kind) == std::end(kKinds))
-        return Refuse(std::move(a), 400, "unknown kind \"" + a.kind + "\": use cmd, hpgl, svg or image");
+        return Refuse(a, 400, "unknown kind \"" + a.kind + "\": use cmd, hpgl, svg or image");
     std::string records;
     if (!ReadRecords(up, a, records)) return a;
 
@@ -199,14 +201,14 @@ UploadAnswer EstimateUpload(const Upload& up) {
     a.result = Estimate(records, opt);
     const Result& r = *a.result;
     if (r.endedAt)
-        return Refuse(std::move(a), 422,
+        return Refuse(a, 422,
                       "record " + std::to_string(r.endedAt->record) + " \"" + r.endedAt->text +
                           "\" is no command for its count of numbers (a damaged or cut-off file?); the records "
                           "after it were not estimated");
     if (!r.ok) {
         std::string reason = r.status.size() > 1 ? r.status[1] : "no status";
         if (!r.failureMessage.empty()) reason += ": " + r.failureMessage;
-        return Refuse(std::move(a), 422, "the machine would refuse this job (" + reason + ")");
+        return Refuse(a, 422, "the machine would refuse this job (" + reason + ")");
     }
     return a;
 }

@@ -159,7 +159,10 @@ function scheduleEstimates() {
 function addFiles(list) {
   const text = settings();
   for (const file of list) {
-    const entry = { id: state.nextId++, file, name: file.name, answer: null, error: "", seq: 0, busy: false };
+    // Files of one name (every job's Corvanta.cmd) are told apart by a number.
+    const same = state.files.filter((f) => f.file.name === file.name).length;
+    const name = same ? `${file.name} (${same + 1})` : file.name;
+    const entry = { id: state.nextId++, file, name, answer: null, error: "", seq: 0, busy: false };
     state.files.push(entry);
     if (state.selected === null) state.selected = entry.id;
     estimate(entry, text);

@@ -43,7 +43,7 @@ def start_server(binary):
 
 def browser():
     options = webdriver.ChromeOptions()
-    for arg in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=1440,1000",
+    for arg in ("--headless=new", "--no-sandbox", "--disable-dev-shm-usage", "--window-size=1440,1450",
                 "--force-device-scale-factor=1"):
         options.add_argument(arg)
     return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -77,9 +77,18 @@ def main():
         second = driver.find_element(By.ID, "cost").text
         assert float(second) > float(first), (first, second)
 
+        # A second file gives a quote with a total of both.
+        driver.find_element(By.ID, "files").send_keys(os.path.abspath(os.path.join(examples, "circle", "Corvanta.cmd")))
+        wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#quote-rows tr")) == 2)
+        total = driver.find_element(By.CSS_SELECTOR, "#quote-total td.num").text
+        assert re.match(r"^\d+:\d\d:\d\d$", total), total
+
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         assert not errors, errors
         if screenshot:
+            height = driver.execute_script("return document.documentElement.scrollHeight")
+            driver.set_window_size(1440, height + 140)
+            driver.find_element(By.ID, "zoom-fit").click()
             driver.save_screenshot(screenshot)
         print(f"page test: {shown_time} ({shown_ms} ms) as on the command line; cost {first} -> {second}")
     finally:
