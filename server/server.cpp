@@ -98,9 +98,14 @@ private:
     std::chrono::milliseconds queueWait_, timeLimit_;
 };
 
+// JSON text of an error message; bytes of a request that are not UTF-8 become U+FFFD.
+std::string ErrorJson(const std::string& why) {
+    return Json{{"error", why}}.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
 void SendError(httplib::Response& res, int status, const std::string& why) {
     res.status = status;
-    res.set_content(Json{{"error", why}}.dump() + "\n", kJson);
+    res.set_content(ErrorJson(why), kJson);
 }
 
 std::optional<Model> ParseModel(std::string name, Model fallback) {
@@ -267,7 +272,7 @@ void Service::Install(httplib::Server& svr) {
                                 : res.status == 413 ? "the upload is larger than the server accepts (--max-upload)"
                                 : res.status == 405 ? "method not allowed"
                                                     : "bad request";
-        res.set_content(Json{{"error", why}}.dump() + "\n", kJson);
+        res.set_content(ErrorJson(why), kJson);
     });
     svr.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
         std::string why = "internal error";
@@ -361,17 +366,21 @@ int Serve(int argc, char** argv, Model model) {
                      o.bind.c_str(), o.port);
         return 1;
     }
-    std::atomic<bool> stopping{false};
+    std::atomic<bool> stopping{false}, ended{false};
     std::thread watcher([&] {
         int sig = 0;
         sigwait(&stopSignals, &sig);
         stopping = true;
-        svr.stop();
+        // A signal may come before the server has started listening: wait
+        // for it to run (stopping twice is not allowed).
+        while (!ended && !svr.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended) svr.stop();
     });
     std::printf("corvanta %s: serving the page on http://%s:%d/ (Ctrl-C stops)\n", ModelTag(model),
                 UrlHost(o.bind).c_str(), port);
     std::fflush(stdout);
     const bool listened = svr.listen_after_bind();
+    ended = true;
     if (!stopping) kill(getpid(), SIGTERM);  // wakes the watcher: every thread has the signal blocked
     watcher.join();
     if (!service.Drain()) {

@@ -214,7 +214,8 @@ UploadAnswer EstimateUpload(const Upload& up) {
 }
 
 std::string AnswerJson(const UploadAnswer& a, const std::string& name) {
-    Json j = a.result ? Json::parse(ReportJson(*a.result)) : Json::object();
+    Json j = a.result ? Json::parse(ReportJson(*a.result), nullptr, false) : Json::object();
+    if (j.is_discarded()) j = Json{{"ms", a.result->ms}, {"status", a.result->status}};
     if (a.httpStatus != 200) j["error"] = a.error;
     j["kind"] = a.kind;
     j["notes"] = a.notes;
@@ -236,7 +237,8 @@ std::string AnswerJson(const UploadAnswer& a, const std::string& name) {
         j["timeline"] = bars;
     }
     if (!a.commands.empty()) j["commands"] = a.commands;
-    return j.dump() + "\n";
+    // A file's own bytes (a record's text, a file name) need not be UTF-8: those become U+FFFD.
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace corvanta::server

@@ -167,10 +167,10 @@ TEST_F(ServerApi, HealthAndSecurityHeadersOnEveryAnswer) {
         int status;
         std::string type;
     };
-    for (const Case& k :
-         {Case{"/", 200, "text/html"}, Case{"/app.js", 200, "text/javascript"}, Case{"/style.css", 200, "text/css"},
-          Case{"/api/health", 200, "application/json"}, Case{"/nothing", 404, "application/json"},
-          Case{"/../etc/passwd", 404, ""}, Case{"/app.js/../../README.md", 404, ""}}) {
+    for (const Case& k : {Case{"/", 200, "text/html"}, Case{"/app.js", 200, "text/javascript"},
+                          Case{"/style.css", 200, "text/css"}, Case{"/api/health", 200, "application/json"},
+                          Case{"/nothing", 404, "application/json"}, Case{"/../etc/passwd", 404, ""},
+                          Case{"/app.js/../../README.md", 404, ""}, Case{"/%FF%FE", 404, "application/json"}}) {
         const auto r = c.Get(k.path.c_str());
         ASSERT_TRUE(r) << k.path;
         EXPECT_EQ(r->status, k.status) << k.path;
@@ -252,6 +252,7 @@ TEST_F(ServerApi, BadUploadsGetA4xxThatSaysWhy) {
         {"NUL bytes", binary, "?kind=cmd", 422, "binary"},
         {"not records", "<svg/>", "?kind=cmd", 422, "not a command file"},
         {"a typo", "CorvantaCmdVer 1\npd_defualt 100 0\npd_default 100 0\n", "", 422, "record 2"},
+        {"a typo not in UTF-8", "CorvantaCmdVer 1\npd_\xff\xfe 100 0\npd_default 100 0\n", "", 422, "record 2"},
         {"refused by the machine", "CorvantaCmdVer 2\n", "", 422, "refuse"},
         {"unknown kind", cmd, "?kind=dxf", 400, "unknown kind"},
         {"unknown model", cmd, "?model=Z9", 400, "unknown model"},
