@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -124,6 +125,55 @@ const char* ContentType(const std::string& path) {
     return "application/octet-stream";
 }
 
+// A request's body as it came: the bytes, or the parts of a form.  Read by
+// the server's own receiver, so every content type is taken as it is (no
+// query text parsed out of a body) and the size limit holds for chunked
+// bodies too.
+struct Body {
+    std::string bytes;
+    std::vector<httplib::MultipartFormData> parts;
+    const httplib::MultipartFormData* Part(const std::string& name) const {
+        for (const httplib::MultipartFormData& p : parts)
+            if (p.name == name) return &p;
+        return nullptr;
+    }
+};
+
+// Reads the body; false and the status (400 or 413) when it cannot be read.
+bool ReadBody(const httplib::Request& req, const httplib::ContentReader& reader, size_t maxBytes, Body& body,
+              int& status) {
+    size_t total = 0;
+    bool tooLarge = false;
+    const auto count = [&](size_t n) {
+        total += n;
+        tooLarge = tooLarge || total > maxBytes;
+        return !tooLarge;
+    };
+    bool ok = false;
+    if (req.is_multipart_form_data()) {
+        ok = reader(
+            [&](const httplib::MultipartFormData& part) {
+                body.parts.push_back(part);
+                return body.parts.size() <= 1024;
+            },
+            [&](const char* data, size_t n) {
+                if (!count(n) || body.parts.empty()) return false;
+                body.parts.back().content.append(data, n);
+                return true;
+            });
+    } else {
+        ok = reader([&](const char* data, size_t n) {
+            if (!count(n)) return false;
+            body.bytes.append(data, n);
+            return true;
+        });
+    }
+    // A declared length above the limit is refused before the receiver sees a byte.
+    const unsigned long long declared = std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10);
+    status = tooLarge || declared > maxBytes ? 413 : 400;
+    return ok && !tooLarge;
+}
+
 // One running server: its options, its default settings and its gate.
 class Service {
 public:
@@ -134,11 +184,11 @@ public:
 
 private:
     // The settings of a request: the server's, then the request's over them, then `rate`.
-    bool RequestSettings(const httplib::Request& req, std::string& settings, std::string& why) const;
+    bool RequestSettings(const httplib::Request& req, const Body& body, std::string& settings, std::string& why) const;
     bool RequestModel(const httplib::Request& req, Model& model, std::string& why) const;
     UploadAnswer Estimate(std::string bytes, const std::string& kind, const std::string& settings, Model model) const;
-    void PostEstimate(const httplib::Request& req, httplib::Response& res) const;
-    void PostQuote(const httplib::Request& req, httplib::Response& res) const;
+    void PostEstimate(const httplib::Request& req, httplib::Response& res, const Body& body) const;
+    void PostQuote(const httplib::Request& req, httplib::Response& res, const Body& body) const;
 
     ServeOptions opt_;
     Model model_;
@@ -146,10 +196,11 @@ private:
     EstimateGate gate_;
 };
 
-bool Service::RequestSettings(const httplib::Request& req, std::string& settings, std::string& why) const {
+bool Service::RequestSettings(const httplib::Request& req, const Body& body, std::string& settings,
+                              std::string& why) const {
     Json merged = settings_;
     std::string text = req.get_param_value("settings");
-    if (req.has_file("settings")) text = req.get_file_value("settings").content;
+    if (const httplib::MultipartFormData* part = body.Part("settings")) text = part->content;
     if (text.find_first_not_of(" \t\r\n") != std::string::npos) {
         const Json own = Json::parse(text, nullptr, false);
         if (own.is_discarded() || !own.is_object()) {
@@ -195,17 +246,17 @@ UploadAnswer Service::Estimate(std::string bytes, const std::string& kind, const
     });
 }
 
-void Service::PostEstimate(const httplib::Request& req, httplib::Response& res) const {
+void Service::PostEstimate(const httplib::Request& req, httplib::Response& res, const Body& body) const {
     std::string settings, why;
     Model model{};
-    if (!RequestSettings(req, settings, why) || !RequestModel(req, model, why)) return SendError(res, 400, why);
+    if (!RequestSettings(req, body, settings, why) || !RequestModel(req, model, why)) return SendError(res, 400, why);
     std::string name = req.get_param_value("name");
-    std::string bytes = req.body;
+    std::string bytes = body.bytes;
     if (req.is_multipart_form_data()) {
-        if (!req.has_file("file")) return SendError(res, 400, "the form has no part named \"file\"");
-        const httplib::MultipartFormData f = req.get_file_value("file");
-        bytes = f.content;
-        if (name.empty()) name = f.filename;
+        const httplib::MultipartFormData* f = body.Part("file");
+        if (f == nullptr) return SendError(res, 400, "the form has no part named \"file\"");
+        bytes = f->content;
+        if (name.empty()) name = f->filename;
     }
     const UploadAnswer a = Estimate(std::move(bytes), req.get_param_value("kind"), settings, model);
     res.status = a.httpStatus;
@@ -213,17 +264,16 @@ void Service::PostEstimate(const httplib::Request& req, httplib::Response& res) 
     res.set_content(AnswerJson(a, name.empty() ? "upload" : name), kJson);
 }
 
-void Service::PostQuote(const httplib::Request& req, httplib::Response& res) const {
+void Service::PostQuote(const httplib::Request& req, httplib::Response& res, const Body& body) const {
     std::string settings, why;
     Model model{};
-    if (!RequestSettings(req, settings, why) || !RequestModel(req, model, why)) return SendError(res, 400, why);
+    if (!RequestSettings(req, body, settings, why) || !RequestModel(req, model, why)) return SendError(res, 400, why);
     if (!req.is_multipart_form_data()) return SendError(res, 400, "send the files as multipart/form-data parts");
     quote::CostSettings cost;
     if (!ParseSettings(settings, cost, why)) return SendError(res, 400, why);
     std::vector<quote::Row> rows;
-    const auto range = req.files.equal_range("file");
-    for (auto it = range.first; it != range.second; ++it) {
-        const httplib::MultipartFormData& f = it->second;
+    for (const httplib::MultipartFormData& f : body.parts) {
+        if (f.name != "file") continue;
         const std::string input = f.filename.empty() ? "file " + std::to_string(rows.size() + 1) : f.filename;
         const UploadAnswer a = Estimate(f.content, req.get_param_value("kind"), settings, model);
         if (a.httpStatus == 200)
@@ -263,8 +313,19 @@ void Service::Install(httplib::Server& svr) {
     }
     svr.Get("/api/health",
             [](const httplib::Request&, httplib::Response& res) { res.set_content("{\"status\":\"ok\"}\n", kJson); });
-    svr.Post("/api/estimate", [this](const httplib::Request& req, httplib::Response& res) { PostEstimate(req, res); });
-    svr.Post("/api/quote", [this](const httplib::Request& req, httplib::Response& res) { PostQuote(req, res); });
+    const auto withBody = [this](auto post) {
+        return [this, post](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+            Body body;
+            int status = 400;
+            if (!ReadBody(req, reader, opt_.maxUploadMb * 1024 * 1024, body, status))
+                return SendError(res, status,
+                                 status == 413 ? "the upload is larger than the server accepts (--max-upload)"
+                                               : "the request body could not be read");
+            (this->*post)(req, res, body);
+        };
+    };
+    svr.Post("/api/estimate", withBody(&Service::PostEstimate));
+    svr.Post("/api/quote", withBody(&Service::PostQuote));
     // Every other answer of 400 and above says what went wrong as JSON.
     svr.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;

@@ -118,8 +118,10 @@ std::string Percent(const std::string& text) {
     return out;
 }
 
+// The file as the body, with the content type `curl --data-binary` sends: the
+// body is still taken as it is, whatever its size.
 httplib::Result PostEstimate(httplib::Client& c, const std::string& body, const std::string& query = "") {
-    return c.Post(("/api/estimate" + query).c_str(), body, "application/octet-stream");
+    return c.Post(("/api/estimate" + query).c_str(), body, "application/x-www-form-urlencoded");
 }
 
 // A raw connection: sends the bytes, returns what came back before the server closed or 2 s passed.
