@@ -251,7 +251,7 @@ function renderResult() {
   $("result-error").hidden = !entry.error;
   $("result-error").textContent = entry.error ? `${entry.name}: ${entry.error}` : "";
   $("notes").replaceChildren(...(a ? a.notes : []).map((n) => el("li", { text: n })));
-  for (const id of ["dl-cmd", "dl-report", "dl-progress", "dl-svg"]) $(id).disabled = !a;
+  $("details").hidden = !a;
   if (!a) {
     $("job-time").textContent = entry.busy ? "…" : "—";
     $("job-ms").textContent = "—";
