@@ -15,9 +15,10 @@
 #include "design/settings_json.h"
 #include "design/writer.h"
 #include "hpgl/hpgl.h"
-#include "image/image_reader.h"
 #include "input/input.h"
-#include "svg/svg_reader.h"
+#if defined(CORVANTA_HAS_SERVER)
+#include "server/server.h"
+#endif
 
 namespace corvanta::app {
 
@@ -393,6 +394,13 @@ int ProgramRun::Main(int argc, char** argv) {
 
 int Main(int argc, char** argv, Model model) {
     if (argc > 1 && std::strcmp(argv[1], "quote") == 0) return QuoteMain(argc - 1, argv + 1, model);
+    if (argc > 1 && std::strcmp(argv[1], "serve") == 0) {
+#if defined(CORVANTA_HAS_SERVER)
+        return server::Serve(argc - 1, argv + 1, model);
+#else
+        return Fail(2, "this build has no web server (it was built without cpp-httplib; Debian: libcpp-httplib-dev)");
+#endif
+    }
     return ProgramRun(model).Main(argc, argv);
 }
 
