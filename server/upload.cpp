@@ -44,15 +44,6 @@ bool IsInteger(std::string_view t) {
            std::all_of(t.begin(), t.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
-bool LooksLikeHpgl(std::string_view s) {
-    if (StartsWith(s, "\x1b")) return true;
-    if (s.size() < 3 || !std::isalpha(static_cast<unsigned char>(s[0])) ||
-        !std::isalpha(static_cast<unsigned char>(s[1])))
-        return false;
-    const char c = s[2];
-    return c == ';' || c == ',' || c == '-' || c == '.' || std::isdigit(static_cast<unsigned char>(c)) ||
-           std::isupper(static_cast<unsigned char>(c));
-}
 
 std::string Lower(std::string_view s) {
     std::string out(s);
