@@ -374,7 +374,11 @@ Layout MakeLayout(const JobExplain& job, const Map& map) {
 std::string DrawTitle(Layout& l, const JobExplain& job, std::string_view title, uint64_t jobMs, double top) {
     Writer& w = l.w;
     std::string heading = title.empty() ? std::string("Job") : std::string(title);
-    Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
+    if (job.failed)
+        Append(heading, " \u2014 ", job.ending);
+    else
+        Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
+    if (!job.failed && !job.ending.empty()) Append(heading, " \u2014 ", job.ending);
     w.Text(l.left, top + w.Px(28), 20, heading, kInk, "", true);
     const auto counted = [](uint64_t n, const char* one, const char* many) { return Cat(Dec(n), n == 1 ? one : many); };
     const std::string counts =
@@ -497,7 +501,7 @@ double DrawTimeStrip(Layout& l, const JobExplain& job, uint64_t jobMs,
 
 // The clock axis under the strip at stripTop, or a note when the job takes
 // no time; returns the y of the strip's bottom edge.
-double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop) {
+double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop, bool failed) {
     Writer& w = l.w;
     const double stripH = w.Px(kStripPx);
     const double y = stripTop + stripH;
@@ -513,7 +517,8 @@ double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop) {
         }
         w.Stroke(ticksD, "#9a9a9a", 0.8, "axis");
     } else {
-        w.Text(l.left + l.mapW / 2, stripTop + stripH / 2 + w.Px(4), 11, "no job time", kMuted, "middle");
+        w.Text(l.left + l.mapW / 2, stripTop + stripH / 2 + w.Px(4), 11,
+               failed ? "no job time: the job failed" : "no job time", kMuted, "middle");
     }
     return y;
 }
@@ -553,7 +558,17 @@ std::string Assemble(Layout& l, std::string_view heading, double top, double bot
 
 }  // namespace
 
-std::string Svg(const JobExplain& job, std::string_view title) {
+std::string Svg(const JobExplain& whole, std::string_view title) {
+    // A failed job has no time: its path is drawn as far as it went, its
+    // time strip stays empty.
+    JobExplain failed;
+    if (whole.failed) {
+        failed.segments = whole.segments;
+        failed.bedXsvo = whole.bedXsvo, failed.bedYsvo = whole.bedYsvo;
+        failed.vectors = whole.vectors, failed.rasterLines = whole.rasterLines, failed.penChanges = whole.penChanges;
+        failed.ending = whole.ending, failed.failed = true;
+    }
+    const JobExplain& job = whole.failed ? failed : whole;
     const Map map = BuildMap(job);
     const uint64_t jobMs = TicksToMs(job.ticks);
     Layout l = MakeLayout(job, map);
@@ -564,7 +579,7 @@ std::string Svg(const JobExplain& job, std::string_view title) {
     const double legendY = DrawMapLegend(l, map);
     const auto actLabel = ActivityLabels(job.breakdown);
     const double stripTop = DrawTimeStrip(l, job, jobMs, actLabel, legendY + l.w.Px(40));
-    const double axisY = DrawClockAxis(l, jobMs, stripTop);
+    const double axisY = DrawClockAxis(l, jobMs, stripTop, job.failed);
     const double bottom = DrawActivityLegend(l, job.breakdown, actLabel, axisY + l.w.Px(44));
     return Assemble(l, heading, top, bottom);
 }
