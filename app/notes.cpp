@@ -91,7 +91,9 @@ std::string EndedNotes(const Result& r) {
     if (e.line) out += ", line " + Dec(e.line) + " \"" + Printable(e.lineText) + "\"";
     out += ": " + WhyEnded(keyword, numbers) + "\n";
     out += "corvanta: ";
-    out += r.records > e.record ? "the records after it (" + Span(e.record + 1, r.records) + ") were not estimated"
+    out += r.records > e.record ? (r.records == e.record + 1 ? "the record after it (" : "the records after it (") +
+                                      Span(e.record + 1, r.records) +
+                                      (r.records == e.record + 1 ? ") was not estimated" : ") were not estimated")
                                 : std::string("no record follows it");
     if (r.ok)
         out += e.record > 1 ? "; the time, " + ReadableTime(r.ms) + ", covers " + Span(1, e.record - 1)

@@ -58,6 +58,7 @@ std::string EndingText(const Result& r) {
     if (r.failedAt && r.status.size() >= 2)
         return "failed: " + r.status[1] + (r.failedAt->record ? " at record " + no(r.failedAt->record) : "");
     if (r.endedAt) return "partial: ended at record " + no(r.endedAt->record) + " of " + no(r.records);
+    if (r.ok && r.records == 0) return "empty: no records";
     return "";
 }
 

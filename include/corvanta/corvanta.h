@@ -93,7 +93,8 @@ Result Estimate(std::string_view commands, const Options& options = {});
 // The report as JSON text (the --report file).
 std::string ReportJson(const Result& result);
 // How the job ended when it did not run whole: "failed: MoveStallError at
-// record 1", "partial: ended at record 5 of 8"; empty for a whole job.
+// record 1", "partial: ended at record 5 of 8", "empty: no records"; "" for a
+// whole job.
 std::string EndingText(const Result& result);
 
 const char* ModelTag(Model model);  // "XR7" or "K730"

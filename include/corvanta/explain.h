@@ -81,7 +81,8 @@ struct JobExplain {
     // How the job ended when it did not run whole, said instead of or beside
     // its time: "failed: MoveStallError at record 1" (`failed`: the figures
     // stop at the failure and are no job time) or "partial: ended at record 5
-    // of 8" (the time covers the records before that one).  Empty: the whole job.
+    // of 8" (the time covers the records before that one), "empty: no
+    // records".  "": the whole job.
     std::string ending;
     bool failed = false;
 };

@@ -110,7 +110,6 @@ TEST(RunWithoutStatus, SaysWhyAndExitsOne) {
         EXPECT_NE(r.err.find("no status file was written"), std::string::npos) << c.what;
         EXPECT_FALSE(fs::is_regular_file(dir / "Corvanta.sts")) << c.what;
     }
-
 }
 
 // A record that is no command for its count of numbers ends the job: the
@@ -120,7 +119,7 @@ TEST(RunNotes, JobEndedEarlyIsNamed) {
     RunResult r = job.Run({"--report", "r.json"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.err.find("record 3, line 3 \"pd_defualt 100 0\""), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("(record 4) were not estimated"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(record 4) was not estimated"), std::string::npos) << r.err;
     EXPECT_NE(ReadFile(job / "r.json").find("\"endedAt\": {\n  \"record\": 3,\n  \"text\": \"pd_defualt 100 0\"\n }"),
               std::string::npos);
 }
@@ -242,7 +241,7 @@ TEST(LongTravel, VelocityNeverWraps) {
     const struct {
         const char* move;
         const char* ms;
-    } kMoves[] = {{"9600 0", "215"}, {"9650 0", "215"}, {"12000 0", "238"},
+    } kMoves[] = {{"9600 0", "215"},     {"9650 0", "215"},     {"12000 0", "238"},
                   {"24549 -516", "521"}, {"-24549 516", "521"}, {"0 -30000", "1040"}};
     for (const auto& m : kMoves) {
         for (const char* model : {"xr7", "k730"}) {
