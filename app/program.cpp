@@ -39,7 +39,8 @@ Status file, each line ending in the bytes 0D 0A 0D:
   PenParamError, MoveRangeError, MoveStallError, RasterParamError, JobTooLong).
 
 Exit status: 0 a status file was written; 1 none was written (the reason is on
-standard error); 2 a bad command line or an output file that could not be written.
+standard error); 2 a bad command line or an output file that could not be written;
+3 with --strict: the job ended before the end of its file, had no records or failed.
 )";
 
 struct CommandLine {
@@ -123,8 +124,8 @@ std::vector<std::string> SplitList(const std::string& list) {
 // An output of the run: a file replaced whole once the run has a result, or
 // standard output ("-").
 struct Output {
-    const char* option;
-    const char* what;
+    std::string option;
+    std::string what;
     std::string* path;
     std::unique_ptr<ReplacedFile> file;
     bool toStdout = false;
@@ -246,25 +247,24 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
 // goes to standard output ("-"): checked before anything is opened for writing.
 int ProgramRun::CheckOutputNames() {
     const std::string statusPath = dir_ + "/Corvanta.sts";
-    const char* onStdout = nullptr;
+    const std::string* onStdout = nullptr;
     for (size_t i = 0; i < OUTPUTS; ++i) {
         const Output& n = Out(i);
         if (n.path->empty()) continue;
         if (*n.path == "-") {
             if (i == TRACE) return BadUsage("--trace-ticks cannot go to standard output, where the console goes");
-            if (onStdout) return BadUsage(std::string(onStdout) + " and " + n.option + " both name standard output");
+            if (onStdout) return BadUsage(*onStdout + " and " + n.option + " both name standard output");
             if (cl_.summary)
                 return BadUsage(std::string("--summary and ") + n.option + " - both print on standard output");
-            onStdout = n.option;
+            onStdout = &n.option;
             continue;
         }
         if (SameFile(*n.path, cmdPath_))
-            return BadUsage(std::string(n.option) + " names the " + (plot_ ? "plot " : "command file ") + cmdPath_);
-        if (SameFile(*n.path, statusPath))
-            return BadUsage(std::string(n.option) + " names the status file " + statusPath);
+            return BadUsage(n.option + " names the " + (plot_ ? "plot " : "command file ") + cmdPath_);
+        if (SameFile(*n.path, statusPath)) return BadUsage(n.option + " names the status file " + statusPath);
         for (size_t k = 0; k < i; ++k)
             if (!Out(k).path->empty() && *Out(k).path != "-" && SameFile(*n.path, *Out(k).path))
-                return BadUsage(std::string(Out(k).option) + " and " + n.option + " name the same file");
+                return BadUsage(Out(k).option + " and " + n.option + " name the same file");
     }
     anyStdout_ = onStdout != nullptr;
     return -1;
@@ -338,7 +338,7 @@ int ProgramRun::WriteOutputs(const Result& r) {
         if (o.toStdout) {
             std::fwrite(text.data(), 1, text.size(), stdout);
             if (std::fflush(stdout) != 0 || std::ferror(stdout))
-                exitStatus = Fail(2, std::string("cannot write ") + o.what + " to standard output");
+                exitStatus = Fail(2, "cannot write " + o.what + " to standard output");
         } else if (!o.file->Commit(text, why)) {
             exitStatus = Fail(2, why);
         }
