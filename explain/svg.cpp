@@ -524,7 +524,7 @@ double DrawTimeStrip(Layout& l, const JobExplain& job, uint64_t jobMs,
     Writer& w = l.w;
     const double left = l.left, mapW = l.mapW;
     w.Text(left, y, 12, "Time line", kInk, "", true);
-    w.Text(l.right, y, 12, detail::Hms(jobMs), kMuted, "end");
+    w.Text(l.right, y, 12, job.failed ? "failed" : detail::Hms(jobMs), kMuted, "end");
     const double stripTop = y + w.Px(8), stripH = w.Px(kStripPx);
     w.Rect(left, stripTop, mapW, stripH, "#f1f1ef", "#c8c8c8", 0.8);
     const double stripPx = mapW / w.Px(1);
