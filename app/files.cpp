@@ -100,12 +100,28 @@ std::string StatusBytes(const std::vector<std::string>& lines) {
 }
 
 StatusFile::~StatusFile() {
-    if (fd_ >= 0) ::close(fd_);
+    if (stream_)
+        std::fclose(stream_);
+    else if (fd_ >= 0)
+        ::close(fd_);
     if (!tmpPath_.empty()) ::unlink(tmpPath_.c_str());
 }
 
 bool StatusFile::Prepare(std::string& why) {
-    if (::unlink(path_.c_str()) != 0 && errno != ENOENT) {
+    struct stat st {};
+    const bool exists = ::stat(path_.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        why = "cannot replace " + path_ + ": it is a directory";
+        return false;
+    }
+    if (!removeEarlier_ && exists && !S_ISREG(st.st_mode)) return OpenDirect(why);
+    if (!removeEarlier_ && exists) {
+        // An output named through a symlink replaces the file it points to.
+        std::error_code ec;
+        const fs::path target = fs::canonical(path_, ec);
+        if (!ec) path_ = target.string();
+    }
+    if (removeEarlier_ && ::unlink(path_.c_str()) != 0 && errno != ENOENT) {
         why = "cannot replace " + path_ + ": " + Reason();
         return false;
     }
@@ -114,66 +130,74 @@ bool StatusFile::Prepare(std::string& why) {
     name.push_back('\0');
     fd_ = ::mkstemp(name.data());
     if (fd_ < 0) {
-        why = "cannot create the status file " + path_ + ": " + Reason();
+        why = "cannot create " + what_ + " " + path_ + ": " + Reason();
         return false;
     }
     tmpPath_ = name.data();
     return true;
 }
 
+// A device or FIFO (/dev/null, /dev/stdout, a pipe) is written in place, as
+// it cannot be replaced; without blocking when a FIFO has no reader.
+bool StatusFile::OpenDirect(std::string& why) {
+    fd_ = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0 || ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
+        why = "cannot write " + what_ + " " + path_ + ": " + Reason();
+        return false;
+    }
+    direct_ = true;
+    return true;
+}
+
+std::FILE* StatusFile::Stream() {
+    if (!stream_ && fd_ >= 0) stream_ = ::fdopen(fd_, "wb");
+    return stream_;
+}
+
+// Everything written so far on its way to the disk; the descriptor stays open.
+bool StatusFile::Flush(std::string& why) {
+    if (stream_ && (std::fflush(stream_) != 0 || std::ferror(stream_) != 0)) {
+        why = "cannot write " + what_ + " " + path_ + ": " + (errno != 0 ? Reason() : "a write failed");
+        return false;
+    }
+    if (!direct_ && (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0)) {
+        why = "cannot write " + what_ + " " + path_ + ": " + Reason();
+        return false;
+    }
+    return true;
+}
+
 bool StatusFile::Commit(const std::string& bytes, std::string& why) {
+    if (fd_ < 0) {
+        why = "cannot write " + what_ + " " + path_ + ": it was not created";
+        return false;
+    }
+    if (stream_) std::fflush(stream_);  // the stream's bytes come before these
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            why = "cannot write the status file " + path_ + ": " + Reason();
+            why = "cannot write " + what_ + " " + path_ + ": " + Reason();
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    if (::fchmod(fd_, 0644) != 0 || ::fsync(fd_) != 0) {
-        why = "cannot write the status file " + path_ + ": " + Reason();
-        return false;
-    }
+    errno = 0;
+    if (!Flush(why)) return false;
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) {
-        why = "cannot write the status file " + path_ + ": " + Reason();
+    std::FILE* const stream = stream_;
+    stream_ = nullptr;
+    if ((stream ? std::fclose(stream) : ::close(fd)) != 0) {
+        why = "cannot write " + what_ + " " + path_ + ": " + Reason();
         return false;
     }
-    if (::rename(tmpPath_.c_str(), path_.c_str()) != 0) {
-        why = "cannot write the status file " + path_ + ": " + Reason();
+    if (!direct_ && ::rename(tmpPath_.c_str(), path_.c_str()) != 0) {
+        why = "cannot write " + what_ + " " + path_ + ": " + Reason();
         return false;
     }
     tmpPath_.clear();
-    return true;
-}
-
-OutputFile::~OutputFile() {
-    if (f_) std::fclose(f_);
-}
-
-bool OutputFile::Open(const std::string& path, std::string& why) {
-    path_ = path;
-    f_ = std::fopen(path.c_str(), "wb");
-    if (!f_) {
-        why = Reason();
-        return false;
-    }
-    return true;
-}
-
-bool OutputFile::Close(std::string& why) {
-    if (!f_) return true;
-    const bool failed = std::ferror(f_) != 0;
-    errno = 0;
-    const int rc = std::fclose(f_);
-    f_ = nullptr;
-    if (failed || rc != 0) {
-        why = errno != 0 ? Reason() : "a write failed";
-        return false;
-    }
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "design/detect.h"
 #include "design/settings_json.h"
 #include "design/writer.h"
+#include "app/notes.h"
 #include "hpgl/hpgl.h"
 #include "input/input.h"
 #if defined(CORVANTA_HAS_SERVER)
@@ -46,11 +48,13 @@ Status file, each line ending in the bytes 0D 0A 0D:
   PenParamError, MoveRangeError, MoveStallError, RasterParamError, JobTooLong).
 
 Exit status: 0 a status file was written; 1 none was written (the reason is on
-standard error); 2 a bad command line or an output file that could not be written.
+standard error); 2 a bad command line or an output file that could not be written;
+3 with --strict: the job ended before the end of its file, had no records or failed.
 )";
 
 struct CommandLine {
-    bool deterministic = false, threaded = false, quiet = false, version = false, summary = false, noSkip = false;
+    bool deterministic = false, threaded = false, quiet = false, version = false, summary = false, noSkip = false,
+         strict = false;
     std::vector<std::string> debugLists;
     std::string reportPath, tracePath, progressPath, svgPath, jobDir, hpglPath, writeCmdPath;
     std::string inputPath, inputKind, settingsPath;
@@ -63,28 +67,47 @@ int Fail(int status, const std::string& msg) {
 
 int BadUsage(const std::string& msg) { return Fail(2, msg + " (try --help)"); }
 
-// Options that take a value may have it in the next argument even when it
-// starts with '-' (a debug list such as "-Event" clears a category).
-std::vector<std::string> JoinOptionValues(int argc, char** argv) {
-    static const char* const valued[] = {"--debug", "--report", "--trace-ticks", "--progress", "--svg",
-                                         "--hpgl",  "--input",  "--input-kind",  "--settings", "--write-cmd"};
-    std::vector<std::string> out;
+// The long options; those that take a value first.
+constexpr std::string_view kValued[] = {"--debug", "--report", "--trace-ticks", "--progress", "--svg",
+                                        "--hpgl",  "--input",  "--input-kind",  "--settings", "--write-cmd"};
+constexpr std::string_view kFlags[] = {"--deterministic", "--threaded", "--no-skip", "--summary",
+                                       "--quiet",         "--strict",   "--version", "--help"};
+
+// The arguments for the parser, options and their values joined as
+// "--name=value".  Only --debug takes a value that starts with '-' from the
+// next argument (a list such as "-Event" clears a category); for the others a
+// following option is a missing value, and "-" is standard output.  An
+// unknown option is named with the nearest known one.  Returns "" or the
+// complaint.
+std::string JoinOptionValues(int argc, char** argv, std::vector<std::string>& out) {
+    std::vector<std::string_view> known(std::begin(kValued), std::end(kValued));
+    known.insert(known.end(), std::begin(kFlags), std::end(kFlags));
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         if (arg == "--") {
             for (; i < argc; ++i) out.emplace_back(argv[i]);
             break;
         }
-        bool joined = false;
-        for (const char* v : valued)
-            if (arg == v && i + 1 < argc) {
-                out.push_back(arg + "=" + argv[++i]);
-                joined = true;
-                break;
+        if (arg.rfind("--", 0) == 0) {
+            const std::string name = arg.substr(0, arg.find('='));
+            if (std::find(known.begin(), known.end(), name) == known.end()) {
+                const std::string near = Nearest(name, known);
+                return "unknown option " + name + (near.empty() ? "" : "; did you mean " + near + "?");
             }
-        if (!joined) out.push_back(arg);
+        }
+        const bool valued = std::find(std::begin(kValued), std::end(kValued), arg) != std::end(kValued);
+        if (!valued) {
+            out.push_back(arg);
+            continue;
+        }
+        const std::string next = i + 1 < argc ? argv[i + 1] : "";
+        if (i + 1 >= argc || (arg != "--debug" && next.size() > 1 && next[0] == '-'))
+            return arg + " needs a value" + (i + 1 < argc ? ", not the option " + next : std::string()) +
+                   (arg == "--debug" ? "" : " (a file whose name starts with '-' is given as ./NAME)");
+        out.push_back(arg + "=" + next);
+        ++i;
     }
-    return out;
+    return "";
 }
 
 // The program's directory from argv[0]: everything before the last '\' or '/';
@@ -108,6 +131,17 @@ std::vector<std::string> SplitList(const std::string& list) {
     return out;
 }
 
+// An output of the run: a file replaced whole once the run has a result, or
+// standard output ("-").
+struct Output {
+    std::string option;
+    std::string what;
+    std::string* path;
+    std::unique_ptr<ReplacedFile> file;
+    bool toStdout = false;
+    bool wanted() const { return file || toStdout; }
+};
+
 // One run of the program: its command line, its outputs and the estimate.
 class ProgramRun {
 public:
@@ -121,19 +155,29 @@ private:
     int ReadSettingsFile();                       // -1: go on; else the exit status
     int CheckInput();                             // -1: go on; else the exit status
     int ConvertDesign();                          // -1: go on; else the exit status
+    int CheckJobDir();                            // -1: go on; else the exit status
     int NoStatus(const std::string& reason);
     int WriteOutputs(const Result& r);
+    int StrictStatus(const Result& r, int exitStatus) const;
+    Output& Out(size_t i) { return outputs_[i]; }
 
     Model model_;
     CommandLine cl_;
     Options opt_;
+    bool anyStdout_ = false;  // an output goes to standard output
     bool plot_ = false;       // the input is a file of its own (--input, --hpgl), not JOBDIR's command file
     bool inputRead_ = false;  // commands_ holds the input's bytes
     design::Kind kind_ = design::Kind::Command;
     design::Settings settings_;
     std::string dir_, cmdPath_, commands_;
     std::vector<char> traceBuf_ = std::vector<char>(1 << 16);  // outlives the trace stream that uses it
-    OutputFile report_, trace_, progress_, svg_, writeCmd_;
+    // In the order they are written after the run.
+    enum { REPORT, PROGRESS, SVG, WRITE_CMD, TRACE, OUTPUTS };
+    Output outputs_[OUTPUTS] = {{"--report", "the report file", &cl_.reportPath, nullptr},
+                                {"--progress", "the progress file", &cl_.progressPath, nullptr},
+                                {"--svg", "the picture", &cl_.svgPath, nullptr},
+                                {"--write-cmd", "the command file", &cl_.writeCmdPath, nullptr},
+                                {"--trace-ticks", "the trace file", &cl_.tracePath, nullptr}};
 };
 
 int ProgramRun::ParseCommandLine(int argc, char** argv) {
@@ -153,13 +197,16 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
     cli.add_option("--debug", cl.debugLists, "comma-separated debug categories to set; -Name clears one")
         ->type_name("LIST")
         ->allow_extra_args(false);
-    cli.add_option("--report", cl.reportPath, "write the run's figures as JSON")->type_name("FILE");
+    cli.add_option("--report", cl.reportPath, "write the run's figures as JSON (- for standard output)")
+        ->type_name("FILE");
     cli.add_option("--trace-ticks", cl.tracePath, "write tick,isr,profile,x,y after every servo step (CSV)")
         ->type_name("FILE");
     cli.add_flag("--summary", cl.summary, "after the run, print where the job time goes");
-    cli.add_option("--progress", cl.progressPath, "write record,keyword,start_ms,end_ms for every record (CSV)")
+    cli.add_option("--progress", cl.progressPath,
+                   "write record,keyword,start_ms,end_ms for every record (CSV; - for standard output)")
         ->type_name("FILE");
-    cli.add_option("--svg", cl.svgPath, "write a picture of the job (SVG, millimetres)")->type_name("FILE");
+    cli.add_option("--svg", cl.svgPath, "write a picture of the job (SVG, millimetres; - for standard output)")
+        ->type_name("FILE");
     cli.add_option("--hpgl", cl.hpglPath,
                    "estimate an HP-GL plot: its command records are made in memory; the status file goes to "
                    "JOBDIR, or else next to the plot")
@@ -176,12 +223,15 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
         ->type_name("FILE");
     cli.add_flag("--quiet", cl.quiet,
                  "print nothing on standard output but the failure line of a failed job (and the summary)");
+    cli.add_flag("--strict", cl.strict,
+                 "exit with status 3 when the job ended before the end of its file, was empty or failed");
     cli.add_flag("--version", cl.version, "show the model and version");
     cli.footer(kRecordsHelp);
     // A path such as /jobs/a is a path on Windows too, not an option.
     cli.allow_windows_style_options(false);
 
-    std::vector<std::string> args = JoinOptionValues(argc, argv);
+    std::vector<std::string> args;
+    if (const std::string bad = JoinOptionValues(argc, argv, args); !bad.empty()) return BadUsage(bad);
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
     try {
         cli.parse(args);
@@ -228,57 +278,57 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
     return -1;
 }
 
-// Outputs may not name the input, the status file or each other: checked
-// before anything is opened for writing.
+// Outputs may not name the input, the status file or each other, and only one
+// goes to standard output ("-"): checked before anything is opened for writing.
 int ProgramRun::CheckOutputNames() {
     const std::string statusPath = dir_ + "/Corvanta.sts";
-    struct Named {
-        const char* what;
-        const std::string* path;
-    };
-    const Named named[] = {{"--report", &cl_.reportPath},
-                           {"--trace-ticks", &cl_.tracePath},
-                           {"--progress", &cl_.progressPath},
-                           {"--svg", &cl_.svgPath},
-                           {"--write-cmd", &cl_.writeCmdPath}};
-    for (size_t i = 0; i < std::size(named); ++i) {
-        const Named& n = named[i];
+    const std::string* onStdout = nullptr;
+    for (size_t i = 0; i < OUTPUTS; ++i) {
+        const Output& n = Out(i);
         if (n.path->empty()) continue;
+        if (*n.path == "-") {
+            if (i == TRACE) return BadUsage("--trace-ticks cannot go to standard output, where the console goes");
+            if (onStdout) return BadUsage(*onStdout + " and " + n.option + " both name standard output");
+            if (cl_.summary)
+                return BadUsage(std::string("--summary and ") + n.option + " - both print on standard output");
+            onStdout = &n.option;
+            continue;
+        }
         if (SameFile(*n.path, cmdPath_))
-            return BadUsage(std::string(n.what) + " names the " + (plot_ ? "input " : "command file ") + cmdPath_);
-        if (SameFile(*n.path, statusPath))
-            return BadUsage(std::string(n.what) + " names the status file " + statusPath);
+            return BadUsage(n.option + " names the " + (plot_ ? "input " : "command file ") + cmdPath_);
+        if (SameFile(*n.path, statusPath)) return BadUsage(n.option + " names the status file " + statusPath);
         for (size_t k = 0; k < i; ++k)
-            if (!named[k].path->empty() && SameFile(*n.path, *named[k].path))
-                return BadUsage(std::string(named[k].what) + " and " + n.what + " name the same file");
+            if (!Out(k).path->empty() && *Out(k).path != "-" && SameFile(*n.path, *Out(k).path))
+                return BadUsage(Out(k).option + " and " + n.option + " name the same file");
     }
+    anyStdout_ = onStdout != nullptr;
     return -1;
 }
 
-// Output files are opened before the job files are touched, so a file that
-// cannot be written stops the run with nothing else changed.
+// Outputs are prepared (a temporary file beside each) before the job files
+// are touched, so one that cannot be written stops the run with nothing else
+// changed; an earlier output stays until the new one is whole.
 int ProgramRun::OpenOutputs() {
-    struct Wanted {
-        OutputFile* file;
-        const std::string* path;
-        const char* what;
-    };
-    const Wanted wanted[] = {{&report_, &cl_.reportPath, "the report file"},
-                             {&progress_, &cl_.progressPath, "the progress file"},
-                             {&svg_, &cl_.svgPath, "the picture"},
-                             {&writeCmd_, &cl_.writeCmdPath, "the command file"},
-                             {&trace_, &cl_.tracePath, "the trace file"}};
     std::string why;
-    for (const Wanted& w : wanted)
-        if (!w.path->empty() && !w.file->Open(*w.path, why))
-            return BadUsage(std::string("cannot write ") + w.what + " \"" + *w.path + "\": " + why);
-    if (trace_.stream()) {
-        std::setvbuf(trace_.stream(), traceBuf_.data(), _IOFBF, traceBuf_.size());
-        std::fprintf(trace_.stream(), "tick,isr,profile,x,y\n");
-        opt_.traceTicks = trace_.stream();
+    for (Output& o : outputs_) {
+        if (o.path->empty()) continue;
+        if (*o.path == "-") {
+            o.toStdout = true;
+            continue;
+        }
+        o.file = std::make_unique<ReplacedFile>(*o.path, o.what, false);
+        if (!o.file->Prepare(why)) return BadUsage(why);
     }
-    opt_.consoleStream = cl_.quiet ? nullptr : stdout;
-    opt_.explain = report_.stream() || progress_.stream() || svg_.stream() || cl_.summary;
+    if (Out(TRACE).file) {
+        std::FILE* trace = Out(TRACE).file->Stream();
+        if (!trace) return BadUsage("cannot write the trace file " + cl_.tracePath);
+        std::setvbuf(trace, traceBuf_.data(), _IOFBF, traceBuf_.size());
+        std::fprintf(trace, "tick,isr,profile,x,y\n");
+        opt_.traceTicks = trace;
+    }
+    // Standard output that carries an output file carries nothing else.
+    opt_.consoleStream = cl_.quiet || anyStdout_ ? nullptr : stdout;
+    opt_.explain = Out(PROGRESS).wanted() || Out(SVG).wanted() || Out(REPORT).wanted() || cl_.summary;
     return -1;
 }
 
@@ -328,6 +378,20 @@ int ProgramRun::ConvertDesign() {
     return -1;
 }
 
+// The job directory must be a directory: a file given in its place gets a
+// hint (a plot wants --hpgl, a command file its folder).
+int ProgramRun::CheckJobDir() {
+    std::error_code ec;
+    if (std::filesystem::is_directory(dir_, ec)) return -1;
+    if (!std::filesystem::exists(dir_, ec)) return NoStatus("the job folder " + dir_ + " does not exist");
+    const std::filesystem::path given(dir_);
+    if (given.filename() == "Corvanta.cmd")
+        return NoStatus(dir_ + " is the command file; give its folder instead: corvanta " +
+                        (given.has_parent_path() ? given.parent_path().string() : std::string(".")));
+    return NoStatus(dir_ + " is a file, not a job folder; to estimate a plot, drawing or photo, use --input " + dir_ +
+                    "; for a job, give the folder that holds Corvanta.cmd");
+}
+
 // Without a job the machine still starts up (and prints what it prints then);
 // the reason goes to standard error.
 int ProgramRun::NoStatus(const std::string& reason) {
@@ -337,25 +401,37 @@ int ProgramRun::NoStatus(const std::string& reason) {
     return Fail(1, reason + "; no status file was written");
 }
 
+// The outputs after the run, each replaced whole (or printed, for "-").
 int ProgramRun::WriteOutputs(const Result& r) {
     if (cl_.summary && r.explanation) std::fputs(("\n" + explain::Summary(*r.explanation)).c_str(), stdout);
     std::fflush(stdout);
     int exitStatus = 0;
-    const auto finish = [&](OutputFile& f, const char* what, const std::string& text) {
-        if (!f.stream()) return;
-        if (f.stream() != trace_.stream()) std::fwrite(text.data(), 1, text.size(), f.stream());
-        std::string err;
-        if (!f.Close(err)) exitStatus = Fail(2, std::string("cannot write ") + what + " \"" + f.path() + "\": " + err);
-    };
-    finish(trace_, "the trace file", "");
-    finish(report_, "the report file", report_.stream() ? ReportJson(r) : "");
-    finish(writeCmd_, "the command file", plot_ ? commands_ : "");
-    if (r.explanation) {
-        finish(progress_, "the progress file", progress_.stream() ? explain::ProgressCsv(*r.explanation) : "");
-        const std::string title = "corvanta " + std::string(ModelTag(model_)) + " " + cmdPath_;
-        finish(svg_, "the picture", svg_.stream() ? explain::Svg(*r.explanation, title) : "");
+    const std::string title = "corvanta " + std::string(ModelTag(model_)) + " " + cmdPath_;
+    for (size_t i = 0; i < OUTPUTS; ++i) {
+        Output& o = Out(i);
+        if (!o.wanted()) continue;
+        std::string text;
+        if (i == REPORT) text = ReportJson(r);
+        if (i == WRITE_CMD) text = commands_;
+        if (i == PROGRESS && r.explanation) text = explain::ProgressCsv(*r.explanation);
+        if (i == SVG && r.explanation) text = explain::Svg(*r.explanation, title);
+        std::string why;
+        if (o.toStdout) {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+            if (std::fflush(stdout) != 0 || std::ferror(stdout))
+                exitStatus = Fail(2, "cannot write " + o.what + " to standard output");
+        } else if (!o.file->Commit(text, why)) {
+            exitStatus = Fail(2, why);
+        }
     }
     return exitStatus;
+}
+
+// With --strict, a job that ended before the end of its file, had no records
+// or failed exits with status 3 (a harder failure keeps its own status).
+int ProgramRun::StrictStatus(const Result& r, int exitStatus) const {
+    if (!cl_.strict || exitStatus != 0) return exitStatus;
+    return r.endedAt || r.records == 0 || !r.ok ? 3 : 0;
 }
 
 int ProgramRun::Main(int argc, char** argv) {
@@ -365,29 +441,23 @@ int ProgramRun::Main(int argc, char** argv) {
     if (const int rc = ReadSettingsFile(); rc >= 0) return rc;
     if (const int rc = CheckInput(); rc >= 0) return rc;
     if (const int rc = OpenOutputs(); rc >= 0) return rc;
+    if (const int rc = CheckJobDir(); rc >= 0) return rc;
 
     // No earlier answer survives a run that cannot give a new one.
     StatusFile status(dir_ + "/Corvanta.sts");
     std::string why;
-    std::error_code ec;
-    if (!std::filesystem::is_directory(dir_, ec))
-        return NoStatus("no command file " + cmdPath_ + " (the job directory " +
-                        (std::filesystem::exists(dir_, ec) ? "is not a directory" : "does not exist") + ")");
     if (!status.Prepare(why)) return NoStatus(why);
     if (!inputRead_ && !ReadRegularFile(cmdPath_, commands_, why))
         return NoStatus((plot_ ? "no input file " : "no command file ") + cmdPath_ + " (" + why + ")");
     if (const int rc = ConvertDesign(); rc >= 0) return rc;
 
     const Result r = Estimate(commands_, opt_);
-    if (cl_.quiet && !r.failureMessage.empty()) std::printf("%s\n\r", r.failureMessage.c_str());
+    if ((cl_.quiet || anyStdout_) && !r.failureMessage.empty())
+        std::fprintf(anyStdout_ ? stderr : stdout, "%s\n\r", r.failureMessage.c_str());
     std::fflush(stdout);
     if (!status.Commit(StatusBytes(r.status), why)) return Fail(1, why + "; no status file was written");
-    if (r.endedAt)
-        std::fprintf(stderr,
-                     "corvanta: the job ended at record %u \"%s\": it is no command for its count of numbers; the "
-                     "records after it were not estimated\n",
-                     r.endedAt->record, r.endedAt->text.c_str());
-    return WriteOutputs(r);
+    std::fputs(JobNotes(cmdPath_, plot_ ? std::string_view(commands_) : commands_, r).c_str(), stderr);
+    return StrictStatus(r, WriteOutputs(r));
 }
 
 }  // namespace

@@ -124,9 +124,13 @@ int QuoteMain(int argc, char** argv, Model defaultModel) {
     cost.currency = q.currency.value_or(settings.currency);
     const uint32_t copies = q.copies.value_or(settings.copies);
 
-    OutputFile out;
+    // The quote replaces an earlier file only when it is whole.
+    std::optional<ReplacedFile> out;
     std::string why;
-    if (!q.output.empty() && !out.Open(q.output, why)) return Bad("cannot write \"" + q.output + "\": " + why);
+    if (!q.output.empty()) {
+        out.emplace(q.output, "the quote", false);
+        if (!out->Prepare(why)) return Bad(why);
+    }
 
     const unsigned jobs = q.jobs != 0 ? q.jobs : std::max(1u, std::thread::hardware_concurrency());
     std::optional<quote::ProgressBar> bar;
@@ -140,9 +144,8 @@ int QuoteMain(int argc, char** argv, Model defaultModel) {
     if (bar) bar->Finish();
 
     const std::string text = quote::Render(rows, *format, cost);
-    if (out.stream()) {
-        std::fwrite(text.data(), 1, text.size(), out.stream());
-        if (!out.Close(why)) return Bad("cannot write \"" + q.output + "\": " + why);
+    if (out) {
+        if (!out->Commit(text, why)) return Bad(why);
     } else {
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);

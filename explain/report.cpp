@@ -55,6 +55,17 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
     return out;
 }
 
+// The counts of the job and the host time, one line each.
+std::string Counts(const JobExplain& job) {
+    std::string out = Cat("Vectors ", Dec(uint64_t{job.vectors}), "   Raster lines ", Dec(uint64_t{job.rasterLines}),
+                          "   Pen changes ", Dec(uint64_t{job.penChanges}), "\n");
+    if (std::isfinite(job.hostSeconds) && job.hostSeconds >= 0)
+        Append(out, "Host time ", detail::Fixed(job.hostSeconds, 3), " s\n");
+    else
+        out += "Host time unknown\n";
+    return out;
+}
+
 std::vector<std::string> Row(std::string name, uint64_t ticks, std::string share) {
     const uint64_t ms = TicksToMs(ticks);
     return {std::move(name), detail::Hms(ms), Dec(ms), std::move(share)};
@@ -82,7 +93,10 @@ std::string BreakdownJson(const JobExplain& job) {
 std::string Summary(const JobExplain& job) {
     const Breakdown& b = job.breakdown;
     const uint64_t jobMs = TicksToMs(job.ticks);
-    std::string out = Cat("Job time ", detail::Hms(jobMs), ", ", Dec(jobMs), " ms, ", Dec(job.ticks), " ticks\n\n");
+    if (job.failed) return Cat("Job ", job.ending, " (no job time)\n\n", Counts(job));
+    std::string out = Cat("Job time ", detail::Hms(jobMs), ", ", Dec(jobMs), " ms, ", Dec(job.ticks), " ticks");
+    if (!job.ending.empty()) Append(out, " (", job.ending, ")");
+    out += "\n\n";
 
     std::vector<std::vector<std::string>> rows;
     const uint64_t actTotal = Sum(b.ticks, kActivities);
@@ -107,12 +121,7 @@ std::string Summary(const JobExplain& job) {
     if (actTotal != job.ticks || (penTotal != 0 && penTotal != job.ticks))
         Append(out, "\nNote: the activities count ", Dec(actTotal), " ticks and the pens ", Dec(penTotal), ", the job ",
                Dec(job.ticks), ".\n");
-    Append(out, "\nVectors ", Dec(uint64_t{job.vectors}), "   Raster lines ", Dec(uint64_t{job.rasterLines}),
-           "   Pen changes ", Dec(uint64_t{job.penChanges}), "\n");
-    if (std::isfinite(job.hostSeconds) && job.hostSeconds >= 0)
-        Append(out, "Host time ", detail::Fixed(job.hostSeconds, 3), " s\n");
-    else
-        out += "Host time unknown\n";
+    Append(out, "\n", Counts(job));
     return out;
 }
 

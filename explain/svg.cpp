@@ -392,26 +392,56 @@ struct Layout {
     double left, right;   // map edges
     double mapW;          // map width
     double mapTop, mapH;  // map top edge and height
+    bool zoomed;          // the map shows the job, not the whole bed
 };
 
-// The map area covers the bed and every segment; the picture is kCanvasPx
-// pixels wide, the map plus a margin on either side.
-Layout MakeLayout(const JobExplain& job, const Map& map) {
-    const int64_t bedX = std::max<int32_t>(job.bedXsvo, 0), bedY = std::max<int32_t>(job.bedYsvo, 0);
+// The area of the map in servo units.  A job that fits in a quarter of the
+// bed fills the map: its extent with a margin of a tenth of its size (at
+// least 5 mm), at least 30 mm across, the bed around it as context.
+// Otherwise the map covers the bed and every segment.
+Box MapArea(const Map& map, int64_t bedX, int64_t bedY, bool& zoomed) {
     Box area;
     area.Add(0, 0), area.Add(bedX, bedY);
-    if (!map.extent.Empty()) area.Add(map.extent.x0, map.extent.y0), area.Add(map.extent.x1, map.extent.y1);
+    const Box& e = map.extent;
+    zoomed = !e.Empty() && e.x0 >= 0 && e.y0 >= 0 && e.x1 <= bedX && e.y1 <= bedY && (e.x1 - e.x0) * 2 <= bedX &&
+             (e.y1 - e.y0) * 2 <= bedY;
+    if (!zoomed) {
+        if (!e.Empty()) area.Add(e.x0, e.y0), area.Add(e.x1, e.y1);
+        return area;
+    }
+    const int64_t margin = std::max<int64_t>(std::max(e.x1 - e.x0, e.y1 - e.y0) / 10, 5 * kServoPerMm);
+    const int64_t least = 30 * kServoPerMm;
+    const int64_t w = std::max(e.x1 - e.x0 + 2 * margin, least), h = std::max(e.y1 - e.y0 + 2 * margin, least);
+    // Centred on the job, then moved back onto the bed where it fits there.
+    const auto place = [](int64_t lo, int64_t hi, int64_t size, int64_t bed) {
+        const int64_t start = (lo + hi) / 2 - size / 2;
+        return size >= bed ? start : std::clamp<int64_t>(start, 0, bed - size);
+    };
+    const int64_t x = place(e.x0, e.x1, w, bedX), y = place(e.y0, e.y1, h, bedY);
+    return Box{x, y, x + w, y + h};
+}
+
+// The map area; the picture is kCanvasPx pixels wide, the map plus a margin
+// on either side.
+Layout MakeLayout(const JobExplain& job, const Map& map) {
+    const int64_t bedX = std::max<int32_t>(job.bedXsvo, 0), bedY = std::max<int32_t>(job.bedYsvo, 0);
+    bool zoomed = false;
+    const Box area = MapArea(map, bedX, bedY, zoomed);
     const double L = SvoToCmm(area.x0) / 100.0, R = SvoToCmm(area.x1) / 100.0;
     const double T = SvoToCmm(bedY - area.y1) / 100.0, B = SvoToCmm(bedY - area.y0) / 100.0;
     const double mapW = std::max(R - L, 1.0), mapH = std::max(B - T, 1.0);
-    return Layout{Writer(mapW / (kCanvasPx - 2 * kSidePx)), bedX, bedY, L, L + mapW, mapW, T, mapH};
+    return Layout{Writer(mapW / (kCanvasPx - 2 * kSidePx)), bedX, bedY, L, L + mapW, mapW, T, mapH, zoomed};
 }
 
 // Title line and line of counts from `top`; returns the heading.
 std::string DrawTitle(Layout& l, const JobExplain& job, std::string_view title, uint64_t jobMs, double top) {
     Writer& w = l.w;
     std::string heading = title.empty() ? std::string("Job") : std::string(title);
-    Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
+    if (job.failed)
+        Append(heading, " \u2014 ", job.ending);
+    else
+        Append(heading, " \u2014 ", detail::Hms(jobMs), " (", Dec(jobMs), " ms)");
+    if (!job.failed && !job.ending.empty()) Append(heading, " \u2014 ", job.ending);
     w.Text(l.left, top + w.Px(28), 20, heading, kInk, "", true);
     const auto counted = [](uint64_t n, const char* one, const char* many) { return Cat(Dec(n), n == 1 ? one : many); };
     const std::string counts =
@@ -423,22 +453,43 @@ std::string DrawTitle(Layout& l, const JobExplain& job, std::string_view title, 
     return heading;
 }
 
-// The bed with its millimetre grid and the grid's labels.
+// The bed with its millimetre grid, clipped to the map, and the grid's
+// labels along the map's lower and left edges.
 void DrawBed(Layout& l) {
     Writer& w = l.w;
     const double bedW = SvoToCmm(l.bedX) / 100.0, bedH = SvoToCmm(l.bedY) / 100.0;
+    const double bottom = l.mapTop + l.mapH;
+    Append(w.Out(), "<clipPath id=\"map\"><rect x=\"", Mm(l.left), "\" y=\"", Mm(l.mapTop), "\" width=\"", Mm(l.mapW),
+           "\" height=\"", Mm(l.mapH), "\"/></clipPath>\n<g clip-path=\"url(#map)\">\n");
     w.Rect(0, 0, bedW, bedH, "#fafaf8", "#8c8c8c", 1);
-    static constexpr std::array<uint64_t, 9> kGridSteps = {10, 20, 50, 100, 200, 500, 1000, 2000, 5000};
-    const uint64_t grid = NiceStep(static_cast<uint64_t>(std::max(bedW, bedH)), 10, kGridSteps);
+    static constexpr std::array<uint64_t, 11> kGridSteps = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000};
+    const uint64_t grid = NiceStep(static_cast<uint64_t>(std::max(l.mapW, l.mapH)), 10, kGridSteps);
     std::string gridD;
     for (uint64_t g = grid; g < bedW; g += grid) Append(gridD, "M", Mm(double(g)), " 0V", Mm(bedH));
     for (uint64_t g = grid; g < bedH; g += grid) Append(gridD, "M0 ", Mm(bedH - double(g)), "H", Mm(bedW));
     if (!gridD.empty()) w.Stroke(gridD, "#e4e4e0", 0.8, "grid");
+    w.Raw("</g>\n");
+    const auto shown = [](double v, double lo, double hi) { return v >= lo - 1e-9 && v <= hi + 1e-9; };
     for (uint64_t g = 0; g <= bedW && bedW > 0; g += grid)
-        w.Text(double(g), bedH + w.Px(13), 10, Dec(g), kMuted, g == 0 ? "start" : "middle");
+        if (shown(double(g), l.left, l.right))
+            w.Text(double(g), bottom + w.Px(13), 10, Dec(g), kMuted, double(g) - l.left < w.Px(8) ? "start" : "middle");
     for (uint64_t g = 0; g <= bedH && bedH > 0; g += grid)
-        w.Text(-w.Px(5), bedH - double(g) + w.Px(3.5), 10, Dec(g), kMuted, "end");
-    if (bedW > 0) w.Text(bedW, bedH + w.Px(26), 10, "mm", kMuted, "end");
+        if (shown(bedH - double(g), l.mapTop, bottom))
+            w.Text(l.left - w.Px(5), bedH - double(g) + w.Px(3.5), 10, Dec(g), kMuted, "end");
+    if (bedW > 0) w.Text(l.right, bottom + w.Px(26), 10, "mm", kMuted, "end");
+}
+
+// When the map shows the job only: the whole bed, small, at the right of the
+// title, with the map's area marked on it.
+void DrawBedInset(Layout& l, double top) {
+    if (!l.zoomed) return;
+    Writer& w = l.w;
+    const double bedW = SvoToCmm(l.bedX) / 100.0, bedH = SvoToCmm(l.bedY) / 100.0;
+    const double scale = w.Px(60) / std::max(bedH, 1.0);
+    const double x0 = l.right - bedW * scale, y0 = top + w.Px(10);
+    w.Rect(x0, y0, bedW * scale, bedH * scale, "#fafaf8", "#8c8c8c", 1);
+    w.Rect(x0 + l.left * scale, y0 + l.mapTop * scale, l.mapW * scale, l.mapH * scale, "#e3a33b", "#c2185b", 1);
+    w.Text(x0 - w.Px(6), y0 + w.Px(60), 10, "bed", kMuted, "end");
 }
 
 // The motion of the job: raster bands, raster moves, travel, other motion
@@ -510,7 +561,7 @@ double DrawTimeStrip(Layout& l, const JobExplain& job, uint64_t jobMs,
     Writer& w = l.w;
     const double left = l.left, mapW = l.mapW;
     w.Text(left, y, 12, "Time line", kInk, "", true);
-    w.Text(l.right, y, 12, detail::Hms(jobMs), kMuted, "end");
+    w.Text(l.right, y, 12, job.failed ? "failed" : detail::Hms(jobMs), kMuted, "end");
     const double stripTop = y + w.Px(8), stripH = w.Px(kStripPx);
     w.Rect(left, stripTop, mapW, stripH, "#f1f1ef", "#c8c8c8", 0.8);
     const double stripPx = mapW / w.Px(1);
@@ -534,7 +585,7 @@ double DrawTimeStrip(Layout& l, const JobExplain& job, uint64_t jobMs,
 
 // The clock axis under the strip at stripTop, or a note when the job takes
 // no time; returns the y of the strip's bottom edge.
-double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop) {
+double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop, bool failed) {
     Writer& w = l.w;
     const double stripH = w.Px(kStripPx);
     const double y = stripTop + stripH;
@@ -550,7 +601,8 @@ double DrawClockAxis(Layout& l, uint64_t jobMs, double stripTop) {
         }
         w.Stroke(ticksD, "#9a9a9a", 0.8, "axis");
     } else {
-        w.Text(l.left + l.mapW / 2, stripTop + stripH / 2 + w.Px(4), 11, "no job time", kMuted, "middle");
+        w.Text(l.left + l.mapW / 2, stripTop + stripH / 2 + w.Px(4), 11,
+               failed ? "no job time: the job failed" : "no job time", kMuted, "middle");
     }
     return y;
 }
@@ -590,18 +642,31 @@ std::string Assemble(Layout& l, std::string_view heading, double top, double bot
 
 }  // namespace
 
-std::string Svg(const JobExplain& job, std::string_view title) {
+std::string Svg(const JobExplain& whole, std::string_view title) {
+    // A failed job has no time: its path is drawn as far as it went, its
+    // time strip stays empty.
+    JobExplain failed;
+    if (whole.failed) {
+        failed.segments = whole.segments;
+        failed.bedXsvo = whole.bedXsvo, failed.bedYsvo = whole.bedYsvo;
+        failed.vectors = whole.vectors, failed.rasterLines = whole.rasterLines, failed.penChanges = whole.penChanges;
+        failed.ending = whole.ending, failed.failed = true;
+    }
+    const JobExplain& job = whole.failed ? failed : whole;
     const Map map = BuildMap(job);
     const uint64_t jobMs = TicksToMs(job.ticks);
     Layout l = MakeLayout(job, map);
     const double top = l.mapTop - l.w.Px(80);  // top of the picture; the map starts 80 px lower
     const std::string heading = DrawTitle(l, job, title, jobMs, top);
     DrawBed(l);
+    DrawBedInset(l, top);
+    l.w.Raw("<g clip-path=\"url(#map)\">\n");
     DrawMotion(l.w, map);
+    l.w.Raw("</g>\n");
     const double legendY = DrawMapLegend(l, map);
     const auto actLabel = ActivityLabels(job.breakdown);
     const double stripTop = DrawTimeStrip(l, job, jobMs, actLabel, legendY + l.w.Px(40));
-    const double axisY = DrawClockAxis(l, jobMs, stripTop);
+    const double axisY = DrawClockAxis(l, jobMs, stripTop, job.failed);
     const double bottom = DrawActivityLegend(l, job.breakdown, actLabel, axisY + l.w.Px(44));
     return Assemble(l, heading, top, bottom);
 }

@@ -55,6 +55,15 @@ std::vector<std::pair<DbgCat, bool>> DebugRequests(const std::vector<std::string
 
 }  // namespace
 
+std::string EndingText(const Result& r) {
+    const auto no = [](uint32_t n) { return std::to_string(n); };
+    if (r.failedAt && r.status.size() >= 2)
+        return "failed: " + r.status[1] + (r.failedAt->record ? " at record " + no(r.failedAt->record) : "");
+    if (r.endedAt) return "partial: ended at record " + no(r.endedAt->record) + " of " + no(r.records);
+    if (r.ok && r.records == 0) return "empty: no records";
+    return "";
+}
+
 Result Estimate(std::string_view commands, const Options& options) {
     const auto debug = DebugRequests(options.debug);
     const auto hostStart = std::chrono::steady_clock::now();
@@ -87,6 +96,8 @@ Result Estimate(std::string_view commands, const Options& options) {
     r.console = console.text();
     r.endedAt = m.EndedEarly;
     r.failureMessage = m.FailureMessage;
+    if (!r.ok && !r.status.empty()) r.failedAt = m.FailedAt;
+    r.records = m.RecordsInText;
     const JobTimeFigures t = JobTimeOf(m.JobStartTick, m.JobEndTick);
     r.ticks = t.ticks;
     r.ms = t.ms;
@@ -112,6 +123,8 @@ Result Estimate(std::string_view commands, const Options& options) {
     if (options.explain) {
         auto e = std::make_shared<explain::JobExplain>(m.BuildExplanation());
         e->hostSeconds = std::chrono::duration<double>(hostTime).count();
+        e->ending = EndingText(r);
+        e->failed = r.failedAt.has_value();
         r.explanation = std::move(e);
     }
     return r;
@@ -119,13 +132,19 @@ Result Estimate(std::string_view commands, const Options& options) {
 
 std::string ReportJson(const Result& r) {
     nlohmann::ordered_json j;
+    j["schemaVersion"] = 1;
+    j["ok"] = r.ok;
+    j["error"] = !r.ok && r.status.size() >= 2 ? nlohmann::ordered_json(r.status[1]) : nullptr;
+    j["partial"] = r.endedAt ? nlohmann::ordered_json{{"record", r.endedAt->record}, {"records", r.records}}
+                             : nlohmann::ordered_json(nullptr);
     j["status"] = r.status;
-    j["ticks"] = r.ticks;
-    j["ms"] = r.ms;
+    // A failed job has no time: its tick marks are where the failure left them.
     const uint32_t s = r.ms / 1000u;
     char hms[32];
     std::snprintf(hms, sizeof hms, "%u:%02u:%02u", s / 3600u, (s % 3600u) / 60u, s % 60u);
-    j["time"] = hms;
+    j["ticks"] = r.ok ? nlohmann::ordered_json(r.ticks) : nullptr;
+    j["ms"] = r.ok ? nlohmann::ordered_json(r.ms) : nullptr;
+    j["time"] = r.ok ? nlohmann::ordered_json(hms) : nullptr;
     j["IsrTick"] = static_cast<int32_t>(r.IsrTick);
     j["JobStartTick"] = r.JobStartTick;
     j["JobEndTick"] = r.JobEndTick;

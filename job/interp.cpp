@@ -1,5 +1,6 @@
 // The command interpreter: applies the records of a command file in order,
 // then closes the job and builds the status lines.
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -69,6 +70,34 @@ int ReadCmdRecord(CmdReader& in, CmdRecord& rec) {
     if (!ReadCmdInt(in, rec.b)) return rec.fields;
     rec.fields = 3;
     return rec.fields;
+}
+
+uint32_t CountCmdRecords(CmdReader& in) {
+    uint32_t n = 0;
+    CmdRecord rec;
+    while (ReadCmdRecord(in, rec) != 0) {
+        n += 1;
+        int32_t v;
+        if (rec.fields == 3 && !std::strcmp(rec.keyword, "VectorSpeed"))
+            for (int more = 0; more < 14 && ReadCmdInt(in, v); ++more) {
+            }
+    }
+    return n;
+}
+
+// The record that ends the job, with the line of the text it starts on (the
+// first non-blank at or after `from`) as written.
+static EndedAt RecordAt(std::string_view text, size_t from, uint32_t record, const char* recordText) {
+    constexpr size_t LINE_SHOWN = 200;
+    while (from < text.size() && IsSpace(static_cast<unsigned char>(text[from]))) ++from;
+    from = std::min(from, text.size());
+    const size_t lineStart = text.rfind('\n', from == 0 ? 0 : from - 1);
+    const size_t begin = lineStart == std::string_view::npos || from == 0 ? 0 : lineStart + 1;
+    size_t end = text.find_first_of("\r\n", begin);
+    if (end == std::string_view::npos) end = text.size();
+    const auto line =
+        static_cast<uint32_t>(1 + std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(begin), '\n'));
+    return EndedAt{record, recordText, line, std::string(text.substr(begin, std::min(end - begin, LINE_SHOWN)))};
 }
 
 // --- record handlers ----------------------------------------------------------
@@ -272,12 +301,14 @@ int Machine::CorvantaCmdInterpreter(std::string_view commands) {
     CmdReader in(commands);
     StatusLines.clear();
     EndedEarly.reset();
+    FailedAt.reset();
     try {
         CurRecordNo = 0;
         std::snprintf(CurRecordText, RECORD_TEXT_LEN, "%s", "(start of job)");
         srvo_off_to_on();
         CmdRecord rec;
         for (;;) {
+            const size_t recordFrom = in.pos();
             const int fields = ReadCmdRecord(in, rec);
             if (fields == 0) break;
             CurRecordNo += 1;
@@ -288,10 +319,11 @@ int Machine::CorvantaCmdInterpreter(std::string_view commands) {
                 (fields == 2 ? ApplyOneValue(rec.keyword, rec.a) : ApplyTwoValue(rec.keyword, rec.a, rec.b, in));
             if (!known) {
                 if (Explaining) AppliedRecords.pop_back();
-                EndedEarly = EndedAt{CurRecordNo, CurRecordText};
+                EndedEarly = RecordAt(commands, recordFrom, CurRecordNo, CurRecordText);
                 break;
             }
         }
+        RecordsInText = CurRecordNo + CountCmdRecords(in);
         WaitServoIdle();
         JobTimeTick();
         if (DbgOn(PbdFun)) Trace("srvo_on_to_off()\n\r");
@@ -299,6 +331,8 @@ int Machine::CorvantaCmdInterpreter(std::string_view commands) {
         pipeflag = 0;
     } catch (const JobAbort& abort) {
         StatusLines = {"CVQX_Error", abort.reason};
+        if (!FailedAt) FailedAt = EndedAt{CurRecordNo, CurRecordText, 0, {}};
+        if (RecordsInText == 0) RecordsInText = CurRecordNo + CountCmdRecords(in);
         FailureMessage = abort.message;
         if (!abort.message.empty()) Con("%s\n\r", abort.message.c_str());
         return 0;

@@ -22,6 +22,7 @@ public:
     void unget(int c) {
         if (c != END && pos_ > 0) --pos_;
     }
+    size_t pos() const { return pos_; }
 
 private:
     std::string_view text_;
@@ -40,6 +41,9 @@ struct CmdRecord {
 };
 int ReadCmdRecord(CmdReader& in, CmdRecord& rec);
 bool ReadCmdInt(CmdReader& in, int32_t& value);  // one "%d"
+// Reads the records left in `in` as the interpreter would (a VectorSpeed
+// record with two values takes its fourteen further numbers) and counts them.
+uint32_t CountCmdRecords(CmdReader& in);
 
 // The UTF-8 byte-order mark some editors put before the first keyword.
 constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";

@@ -37,6 +37,8 @@ public:
     std::vector<std::string> StatusLines;  // lines of the status file, without endings
     std::optional<EndedAt> EndedEarly;     // the record that ended the job before the end of the text
     std::string FailureMessage;            // the console line of a failed job (empty for none)
+    std::optional<EndedAt> FailedAt;       // the record a failed job failed at
+    uint32_t RecordsInText = 0;            // records in the whole command text, as read
 
     // --- the records as applied (for the explanation; planner side)
     struct AppliedRecord {

@@ -51,6 +51,7 @@ void Machine::ThrowIfServoFault() {
                     JobTickLimit, static_cast<uint32_t>((static_cast<uint64_t>(JobTickLimit) * 2u) / 5u));
         case SVO_FAULT_MOVE_STALL: {
             uint8_t idx = SvoFaultBlock < VDB_RING_SIZE ? SvoFaultBlock : 0;
+            FailedAt = EndedAt{VdbRecordNo[idx], VdbRecordText[idx], 0, {}};
             JobFail("MoveStallError",
                     "MoveStallError: record %u \"%s\" queued a %s move with velocity 0; it can never end",
                     VdbRecordNo[idx], VdbRecordText[idx], SpeedClassNames[VdbRecordClass[idx] & 7]);

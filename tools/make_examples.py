@@ -89,9 +89,12 @@ def engrave_photo():
 
 
 def mixed():
-    # Engrave a 2 x 0.5 inch image, then cut a rectangle 5 mm around it.
+    # Engrave a 2 x 0.5 inch image 1 inch from the bed's left and top edges (x 25.4 to 76.2 mm), then cut a
+    # rectangle 5 mm around it.  After ToHpglMode the carriage stands on the image's lower edge, 2 mm right of
+    # its left edge (as --svg draws it), so a pen-up move first takes it to the outline's lower left corner.
     cmds = ["CorvantaCmdVer 1"] + raster_image(254, 0, 254, 508) + ["ToHpglMode 0", "execute_penselect 1"]
     w, h = 2 * 1016 + 10 * MM, 1016 // 2 + 10 * MM
+    cmds += [travel((0, 0), (-7 * MM, -5 * MM))]
     cmds += [f"pd_default {w} 0", f"pd_default 0 {h}", f"pd_default {-w} 0", f"pd_default 0 {-h}", "pu_default 0 0"]
     return cmds
 

@@ -268,6 +268,7 @@ RasterLineOut 0
 SetEndRasterGraphics 0
 ToHpglMode 0
 execute_penselect 1
+pu_default -280 -200
 pd_default 2432 0
 pd_default 0 908
 pd_default -2432 0

@@ -51,10 +51,12 @@ struct Options {
     uint32_t jobTickLimit = 0x80000000u;
 };
 
-// The record at which the job ended before the end of the text.
+// The record at which the job ended before the end of the text, or failed.
 struct EndedAt {
-    uint32_t record = 0;  // 1-based
-    std::string text;     // the record as read (keyword and the values read)
+    uint32_t record = 0;   // 1-based
+    std::string text;      // the record as read (keyword and the values read)
+    uint32_t line = 0;     // 1-based line of the text where the record starts; 0 when not known
+    std::string lineText;  // that line as written (at most 200 bytes, without its line end)
 };
 
 struct Result {
@@ -63,6 +65,8 @@ struct Result {
     std::string console;              // the console text (empty when it was streamed)
     std::string failureMessage;       // the console line of a failed job, without its line end
     std::optional<EndedAt> endedAt;   // set when a record ended the job before the end of the text
+    std::optional<EndedAt> failedAt;  // set when the job failed: the record it failed at (0: before any)
+    uint32_t records = 0;             // records in the whole text, counted as the interpreter reads them
 
     int32_t ticks = 0;  // JobEndTick - JobStartTick
     uint32_t ms = 0;    // job time in milliseconds
@@ -88,6 +92,10 @@ Result Estimate(std::string_view commands, const Options& options = {});
 
 // The report as JSON text (the --report file).
 std::string ReportJson(const Result& result);
+// How the job ended when it did not run whole: "failed: MoveStallError at
+// record 1", "partial: ended at record 5 of 8", "empty: no records"; "" for a
+// whole job.
+std::string EndingText(const Result& result);
 
 const char* ModelTag(Model model);  // "XR7" or "K730"
 const char* VersionString();        // "03.10-01", as the status file writes it

@@ -78,6 +78,13 @@ struct JobExplain {
     uint32_t rasterLines = 0;         // raster lines engraved
     uint32_t penChanges = 0;          // pen selections
     double hostSeconds = 0;           // host time the estimate took
+    // How the job ended when it did not run whole, said instead of or beside
+    // its time: "failed: MoveStallError at record 1" (`failed`: the figures
+    // stop at the failure and are no job time) or "partial: ended at record 5
+    // of 8" (the time covers the records before that one), "empty: no
+    // records".  "": the whole job.
+    std::string ending;
+    bool failed = false;
 };
 
 // "cutting", "travel", ...; "other" for a value outside the enumeration.

@@ -110,11 +110,6 @@ TEST(RunWithoutStatus, SaysWhyAndExitsOne) {
         EXPECT_NE(r.err.find("no status file was written"), std::string::npos) << c.what;
         EXPECT_FALSE(fs::is_regular_file(dir / "Corvanta.sts")) << c.what;
     }
-    for (const std::string& dir : {std::string("/nonexistent-corvanta-dir"), std::string("/etc/hostname")}) {
-        RunResult r = RunProgram(CORVANTA_XR7_BIN, {dir}, ".");
-        EXPECT_EQ(r.exitCode, 1) << dir;
-        EXPECT_NE(r.err.find(dir + "/Corvanta.cmd"), std::string::npos) << r.err;
-    }
 }
 
 // A record that is no command for its count of numbers ends the job: the
@@ -123,8 +118,8 @@ TEST(RunNotes, JobEndedEarlyIsNamed) {
     Job job("execute_penselect 1\npd_default 100 0\npd_defualt 100 0\npd_default 100 0\n");
     RunResult r = job.Run({"--report", "r.json"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.err.find("record 3 \"pd_defualt 100 0\""), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("not estimated"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("record 3, line 3 \"pd_defualt 100 0\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("(record 4) was not estimated"), std::string::npos) << r.err;
     EXPECT_NE(ReadFile(job / "r.json").find("\"endedAt\": {\n  \"record\": 3,\n  \"text\": \"pd_defualt 100 0\"\n }"),
               std::string::npos);
 }
@@ -246,7 +241,7 @@ TEST(LongTravel, VelocityNeverWraps) {
     const struct {
         const char* move;
         const char* ms;
-    } kMoves[] = {{"9600 0", "215"}, {"9650 0", "215"}, {"12000 0", "238"},
+    } kMoves[] = {{"9600 0", "215"},     {"9650 0", "215"},     {"12000 0", "238"},
                   {"24549 -516", "521"}, {"-24549 516", "521"}, {"0 -30000", "1040"}};
     for (const auto& m : kMoves) {
         for (const char* model : {"xr7", "k730"}) {

@@ -110,7 +110,8 @@ TEST(ProgramJob, EmptyJobNextToTheProgramAndMissingFiles) {
         WriteFile(bin / "Corvanta.cmd", "");
         RunResult r =
             RunProgram(tag == "XR7" ? "bin/XR7" : (bin / tag).string(), {"--report", "report.json"}, dir.path);
-        EXPECT_EQ(std::tuple(r.exitCode, r.out, r.err), std::tuple(0, kEmptyJobConsole, std::string()));
+        EXPECT_EQ(std::pair(r.exitCode, r.out), std::pair(0, kEmptyJobConsole));
+        EXPECT_NE(r.err.find("Corvanta.cmd holds no records"), std::string::npos) << r.err;
         EXPECT_TRUE(std::regex_match(ReadFile(bin / "Corvanta.sts"),
                                      std::regex("CVQX_OK\r\n\r" + tag +
                                                 " 03\\.10-01\r\n\r0\r\n\r"

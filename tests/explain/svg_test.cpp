@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,38 @@ TEST(ExplainSvg, DrawnExtentIsTheSegmentsExtent) {
     const Element* cut = ByClass(Inside(d, "motion"), "cutting speed4");  // both at the top speed
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ(cut->attrs.at("d"), "M1 469L100 469L100 420");
+}
+
+// A job in a quarter of the bed fills the map, with the bed beside the title
+// for context; a larger one, or one that leaves the bed, shows the whole bed.
+TEST(ExplainSvg, SmallJobsFillTheMap) {
+    const auto viewWidth = [](const JobExplain& job) {
+        const Document d = ParseSvg(Svg(job, "zoom"));
+        EXPECT_EQ(d.error, "");
+        std::istringstream box(d.elements[0].attrs.at("viewBox"));
+        double x, y, w;
+        box >> x >> y >> w;
+        return w;
+    };
+    const int32_t mm = kServoPerMm;
+    const struct {
+        const char* name;
+        Segment cut;
+        double least, most;  // viewBox width in mm
+    } kCases[] = {
+        {"a 100 mm line", Seg(200 * mm, 200 * mm, 300 * mm, 200 * mm, Activity::Cutting), 120, 140},
+        {"a 2 mm line, 30 mm across at least", Seg(10 * mm, 10 * mm, 12 * mm, 10 * mm, Activity::Cutting), 30, 40},
+        {"half the bed's width", Seg(0, 0, 400 * mm, 10 * mm, Activity::Cutting), 746, 800},
+        {"off the bed", Seg(-20 * mm, 10 * mm, 10 * mm, 10 * mm, Activity::Cutting), 766, 820},
+    };
+    for (const auto& c : kCases) {
+        JobExplain job;
+        job.segments = {c.cut};
+        const double w = viewWidth(job);
+        EXPECT_GE(w, c.least) << c.name;
+        EXPECT_LE(w, c.most) << c.name;
+        EXPECT_EQ(Svg(job, "").find("<clipPath id=\"map\">") != std::string::npos, true) << c.name;
+    }
 }
 
 // A huge job stays a small picture: one path per kind of line, strip bars
