@@ -87,7 +87,9 @@ TEST_P(JobOutcome, ReportSummaryPictureAndStrictExit) {
     EXPECT_NE(title[1].str().find(std::regex_replace(o.headline, std::regex("Job time |\\(|\\)|, $"), "")),
               std::string::npos)
         << title[1];
-    if (!o.timed) EXPECT_EQ(r.out.find("ms,"), std::string::npos) << "a failed job shows no time: " << r.out;
+    if (!o.timed) {
+        EXPECT_EQ(r.out.find("ms,"), std::string::npos) << "a failed job shows no time: " << r.out;
+    }
     EXPECT_EQ(job.Run({"--quiet", "--strict"}).exitCode, o.strictExit);
 }
 
@@ -142,7 +144,7 @@ struct CommandLineCase {
 };
 
 const CommandLineCase kCommandLines[] = {
-    {"PlotAsJobFolder", {"PLOT"}, 1, "use --hpgl "},
+    {"PlotAsJobFolder", {"PLOT"}, 1, "use --input "},
     {"CommandFileAsJobFolder", {"CMD"}, 1, "is the command file; give its folder instead"},
     {"MissingJobFolder", {"JOB/nothing"}, 1, "the job folder "},
     {"OptionAsFileName", {"--svg", "--summary", "JOB"}, 2, "--svg needs a value, not the option --summary"},
@@ -174,8 +176,10 @@ TEST_P(CommandLine, HintsAndRefusals) {
     const RunResult r = RunProgram(CORVANTA_XR7_BIN, args, job.path);
     EXPECT_EQ(r.exitCode, c.exit) << r.err;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-    if (c.exit == 2) EXPECT_EQ(job.Files(), "Corvanta.sts plot.hpgl ") << "a bad command line touches nothing";
-    if (c.exit == 2) EXPECT_EQ(job.Read("Corvanta.sts"), "old");
+    if (c.exit == 2) {
+        EXPECT_EQ(job.Files(), "Corvanta.sts plot.hpgl ") << "a bad command line touches nothing";
+        EXPECT_EQ(job.Read("Corvanta.sts"), "old");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Args, CommandLine, testing::ValuesIn(kCommandLines),

@@ -35,15 +35,14 @@ TEST(InputProgram, KindFromContent) {
     EXPECT_NE(b.err.find("hpgl: extent on the bed x 0.0..25.4 mm"), std::string::npos) << b.err;
 }
 
-// Inputs this build cannot read, or of no kind at all: a clear message, exit status 1, no status file.
+// Inputs their reader cannot read, or of no kind at all: a clear message, exit status 1, no status file.
 TEST(InputProgram, UnreadableKinds) {
     const struct {
         std::string bytes;
         const char* message;
     } cases[] = {
-        {"<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\"/>",
-         "SVG drawings are not supported in this build"},
-        {kPng, "photos are not supported in this build"},
+        {"<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\"><g></svg>", "cannot read in.dat"},
+        {kPng, "cannot read in.dat"},
         {"hello world\n", "of no kind this program reads"},
         {"%PDF-1.4\n", "is a PDF file: convert it to SVG first"},
     };

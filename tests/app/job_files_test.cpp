@@ -70,6 +70,7 @@ TEST(DefaultRun, ReadmeSampleJobsTable) {
 
 TEST(DefaultRun, ThreadedScheduleRunsEveryExample) {
     for (const auto& entry : fs::directory_iterator(kExamples)) {
+        if (!entry.is_directory()) continue;
         Job job(ReadFile(entry.path() / "Corvanta.cmd"));
         RunResult r = job.Run({"--threaded"});
         EXPECT_EQ(std::pair(r.exitCode, r.err), std::pair(0, std::string())) << entry.path();
