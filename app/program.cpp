@@ -18,6 +18,7 @@
 #include "app/notes.h"
 #include "hpgl/hpgl.h"
 #include "input/input.h"
+#include "quote/quote.h"
 #if defined(CORVANTA_HAS_SERVER)
 #include "server/server.h"
 #endif
@@ -158,6 +159,7 @@ private:
     int CheckJobDir();                            // -1: go on; else the exit status
     int NoStatus(const std::string& reason);
     int WriteOutputs(const Result& r);
+    std::string CostLine(uint32_t ms) const;
     int StrictStatus(const Result& r, int exitStatus) const;
     Output& Out(size_t i) { return outputs_[i]; }
 
@@ -253,7 +255,6 @@ int ProgramRun::ParseCommandLine(int argc, char** argv) {
     if (!cl.hpglPath.empty()) cl.inputPath = cl.hpglPath, cl.inputKind = "hpgl";
     if (!cl.writeCmdPath.empty() && cl.inputPath.empty()) return BadUsage("--write-cmd needs --input or --hpgl");
     if (!cl.inputKind.empty() && cl.inputPath.empty()) return BadUsage("--input-kind needs --input");
-    if (!cl.settingsPath.empty() && cl.inputPath.empty()) return BadUsage("--settings needs --input or --hpgl");
     if (!cl.inputKind.empty() && cl.inputKind != "cmd" && cl.inputKind != "hpgl" && cl.inputKind != "svg" &&
         cl.inputKind != "image")
         return BadUsage("--input-kind must be cmd, hpgl, svg or image, not \"" + cl.inputKind + "\"");
@@ -366,7 +367,8 @@ int ProgramRun::ConvertDesign() {
     if (kind_ == design::Kind::Command) {
         if (!cl_.settingsPath.empty())
             std::fprintf(stderr,
-                         "corvanta: the settings have no effect on a command file, which is estimated as it is\n");
+                         "corvanta: the settings have no effect on a command file, which is estimated as it is "
+                         "(but for the cost)\n");
         return -1;
     }
     input::Loaded loaded = input::Load(std::move(commands_), kind_, settings_);
@@ -402,8 +404,25 @@ int ProgramRun::NoStatus(const std::string& reason) {
 }
 
 // The outputs after the run, each replaced whole (or printed, for "-").
+// The summary's cost line when the settings give a rate: copies x job time plus set-up, at least the minimum.
+std::string ProgramRun::CostLine(uint32_t ms) const {
+    quote::CostSettings cost;
+    cost.ratePerHour = settings_.ratePerHour;
+    cost.setupMinutes = settings_.setupMinutes;
+    cost.minimumCharge = settings_.minimumCharge;
+    const auto cents = quote::CostCents(ms, settings_.copies, cost);
+    std::string line = "Cost: " + quote::Amount(cents.value_or(0));
+    if (!settings_.currency.empty()) line += " " + settings_.currency;
+    char rate[64];
+    std::snprintf(rate, sizeof rate, " (%u x job time at %g an hour", settings_.copies, settings_.ratePerHour);
+    line += rate;
+    if (settings_.setupMinutes > 0) line += ", set-up included";
+    return line + ")\n";
+}
+
 int ProgramRun::WriteOutputs(const Result& r) {
     if (cl_.summary && r.explanation) std::fputs(("\n" + explain::Summary(*r.explanation)).c_str(), stdout);
+    if (cl_.summary && r.ok && settings_.ratePerHour >= 0) std::fputs(CostLine(r.ms).c_str(), stdout);
     std::fflush(stdout);
     int exitStatus = 0;
     const std::string title = "corvanta " + std::string(ModelTag(model_)) + " " + cmdPath_;

@@ -90,3 +90,17 @@ TEST(QuoteRun, ModelChosenAtRunTime) {
 }
 
 }  // namespace
+
+namespace {
+
+// The summary shows the cost when the settings give a rate: 3463 ms and 5 min set-up at 60 an hour.
+TEST(QuoteRun, SummaryShowsTheCost) {
+    TempDir t;
+    fs::copy_file(fs::path(kExamples) / "rectangle" / "Corvanta.cmd", t / "Corvanta.cmd");
+    WriteFile(t / "s.json", R"({"rate": 60, "currency": "EUR", "setupMinutes": 5})");
+    const RunResult r = RunProgram(CORVANTA_XR7_BIN, {"--quiet", "--summary", "--settings", "s.json", "."}, t.path);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Cost: 5.06 EUR"), std::string::npos) << r.out;
+}
+
+}  // namespace
