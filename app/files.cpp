@@ -201,6 +201,14 @@ bool StatusFile::Commit(const std::string& bytes, std::string& why) {
     return true;
 }
 
+// Where neither file exists yet, the same normalised absolute path.
+static bool SamePathByName(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
+    const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
+    return pa.lexically_normal() == pb.lexically_normal();
+}
+
 #ifdef _WIN32
 // Windows: the volume serial number and file index identify a file (stat's inode is always 0 there).
 static bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
@@ -219,10 +227,7 @@ bool SameFile(const std::string& a, const std::string& b) {
         return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
                ia.nFileIndexLow == ib.nFileIndexLow;
     if (ea != eb) return false;
-    std::error_code ec;
-    const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
-    const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
-    return pa.lexically_normal() == pb.lexically_normal();
+    return SamePathByName(a, b);
 }
 #else
 bool SameFile(const std::string& a, const std::string& b) {
@@ -231,10 +236,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     const bool ea = ::stat(a.c_str(), &sa) == 0, eb = ::stat(b.c_str(), &sb) == 0;
     if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
     if (ea != eb) return false;
-    std::error_code ec;
-    const fs::path pa = fs::weakly_canonical(fs::absolute(a, ec), ec);
-    const fs::path pb = fs::weakly_canonical(fs::absolute(b, ec), ec);
-    return pa.lexically_normal() == pb.lexically_normal();
+    return SamePathByName(a, b);
 }
 #endif
 
