@@ -29,9 +29,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "corvanta/corvanta.h"
+#include "quote/quote.h"
 
 namespace {
 
@@ -114,6 +116,24 @@ std::string Name(const std::string& dir) {
     return cut == std::string::npos ? d : d.substr(cut + 1);
 }
 
+// Quote throughput: every job estimated once (explained, as a quote does it), on 1 thread and on as many as
+// there are cores, in inputs per second.
+void QuoteThroughput(const std::vector<std::string>& jobs, corvanta::Options opt) {
+    std::vector<std::string> texts;
+    for (const std::string& job : jobs) texts.push_back(ReadJob(job));
+    opt.explain = true;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (const unsigned threads : {1u, cores}) {
+        const auto t0 = Clock::now();
+        const auto rows = corvanta::quote::QuoteAll(texts.size(), threads, [&](size_t i) {
+            return corvanta::quote::RowFromResult(jobs[i], "cmd", corvanta::Estimate(texts[i], opt), 1, {});
+        });
+        const double s = std::chrono::duration<double>(Clock::now() - t0).count();
+        std::printf("quote: %zu inputs on %u thread(s): %.1f inputs/s\n", rows.size(), threads,
+                    s > 0 ? static_cast<double>(rows.size()) / s : 0.0);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,5 +179,6 @@ int main(int argc, char** argv) {
                     bareNs > 0 ? nsPerTick / bareNs : 0.0);
     }
     std::printf("bare loop: %.3f ns/tick, %.0f sim s/s\n", bareNs, kTickSeconds / (bareNs * 1e-9));
+    QuoteThroughput(jobs, opt);
     return 0;
 }
