@@ -1,12 +1,13 @@
 #include "quote/progress.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace corvanta::quote {
 namespace {
 
 std::string MinSec(double seconds) {
-    const auto s = static_cast<unsigned long long>(std::max(0.0, seconds) + 0.5);
+    const auto s = static_cast<unsigned long long>(std::llround(std::max(0.0, seconds)));
     char buf[32];
     std::snprintf(buf, sizeof buf, "%llu:%02llu", s / 60, s % 60);
     return buf;
