@@ -28,6 +28,7 @@ namespace corvanta::app::win {
 
 inline int Fsync(int fd) { return ::_commit(fd); }  // FlushFileBuffers on the file's handle
 inline int Fchmod(int, int) { return 0; }           // access is the directory's (ACLs), not mode bits
+inline int Fcntl(int, int, int = 0) { return 0; }   // descriptors never block here: no flags to change
 
 // Replaces `to` with `from` in one step, and returns when the move is on the disk.
 inline int RenameReplace(const char* from, const char* to) {
@@ -47,6 +48,9 @@ inline int RenameReplace(const char* from, const char* to) {
 
 #define fsync corvanta::app::win::Fsync
 #define fchmod corvanta::app::win::Fchmod
+#define fcntl corvanta::app::win::Fcntl
+#define F_GETFL 3
+#define F_SETFL 4
 #define rename corvanta::app::win::RenameReplace
 #define O_NONBLOCK 0
 #define O_CLOEXEC O_BINARY
