@@ -19,7 +19,7 @@ namespace corvanta::svg {
 
 // Bounds on the work a drawing may ask for.
 inline constexpr std::size_t kMaxElements = 500'000;   // elements in the document
-inline constexpr std::size_t kMaxVisits = 1'000'000;   // elements drawn, counting each copy a <use> makes
+inline constexpr std::size_t kMaxVisits = 250'000;     // elements drawn, counting each copy a <use> makes
 inline constexpr int kMaxDepth = 1000;                 // nesting of elements, through <use> too
 inline constexpr std::size_t kMaxUseNesting = 32;      // <use> inside what a <use> references
 inline constexpr std::size_t kMaxPoints = 2'000'000;   // points of all cuts
