@@ -156,6 +156,17 @@ void Walker::Visit(xmlNode* node, const Context& parent) {
             ++badTransforms_;
         }
     }
+    if (auto clip = ClipBox(node, context)) {
+        const Box& old = context.clip;
+        if (context.clipped) {
+            const double left = std::max(old.x, clip->x), top = std::max(old.y, clip->y);
+            const double right = std::min(old.x + old.width, clip->x + clip->width);
+            const double bottom = std::min(old.y + old.height, clip->y + clip->height);
+            clip = Box{left, top, std::max(0.0, right - left), std::max(0.0, bottom - top)};
+        }
+        context.clip = *clip;
+        context.clipped = true;
+    }
     if (name == "g" || name == "a") {
         VisitChildren(node, context);
     } else if (name == "switch") {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -25,6 +26,11 @@ inline constexpr std::size_t kMaxUseNesting = 32;      // <use> inside what a <u
 inline constexpr std::size_t kMaxPoints = 2'000'000;   // points of all cuts
 inline constexpr std::size_t kMaxPathData = 4u << 20;  // bytes of one path's data
 
+// A rectangle: x and y of its top-left corner, its width and height.
+struct Box {
+    double x = 0, y = 0, width = 0, height = 0;
+};
+
 // What an element inherits from its parent.
 struct Context {
     Matrix toPage;             // user units -> page millimetres
@@ -32,6 +38,8 @@ struct Context {
     double viewportWidth = 0;  // user units, for percentages
     double viewportHeight = 0;
     int depth = 0;
+    bool clipped = false;  // pictures are cut to `clip`, page millimetres
+    Box clip;
 };
 
 // An optional attribute's value (text nodes only: entity references in attributes are never expanded).
@@ -40,9 +48,6 @@ bool IsSvgElement(const xmlNode* node);
 std::string_view ElementName(const xmlNode* node);
 
 // A viewBox mapped onto a viewport (x, y, width, height) as preserveAspectRatio says.
-struct Box {
-    double x = 0, y = 0, width = 0, height = 0;
-};
 bool ParseViewBox(std::string_view text, Box& box);
 Matrix ViewBoxMatrix(const Box& viewport, const Box& viewBox, std::string_view preserveAspectRatio);
 
@@ -63,6 +68,8 @@ private:
     double Length(xmlNode* node, const char* name, const Context& context, char axis, double fallback) const;
     void Image(xmlNode* node, const Context& context);
     void ClipImagesToPage();
+    std::optional<Box> ClipBox(xmlNode* node, const Context& context);
+    Box ClipPathBox(xmlNode* clip, const Context& context);
     int PenOf(const Paint& paint, const Style& style);
     void Emit(Outline& outline, const Style& style);
     void WriteNotes();
@@ -77,6 +84,8 @@ private:
     std::map<std::string, int> penOfColour_;                     // the pen table with its colours normalised
     std::vector<const xmlNode*> useStack_;
     Budget budget_;
+    Budget clipBudget_{200'000};                         // points of all clip paths' shapes
+    std::unordered_map<const xmlNode*, Box> clipBoxes_;  // clip path -> its box in its user units
     std::size_t visits_ = 0;
     design::Page page_;
     bool pageSized_ = false;
