@@ -170,9 +170,13 @@ void Walker::Visit(xmlNode* node, const Context& parent) {
     if (name == "g" || name == "a") {
         VisitChildren(node, context);
     } else if (name == "switch") {
-        // The first child an SVG reader can draw; this reader takes every condition as met.
+        // The first child whose conditions hold: this reader has no extensions (Illustrator's foreignObject
+        // asks for one, its drawing follows), and takes features and languages as met.
         for (xmlNode* child = node->children; child; child = child->next) {
             if (!IsSvgElement(child)) continue;
+            bool extensions = false;
+            const std::string required(Trim(Attribute(child, "requiredExtensions", &extensions)));
+            if (ElementName(child) == "foreignObject" || (extensions && !required.empty())) continue;
             Visit(child, context);
             break;
         }

@@ -115,6 +115,9 @@ TEST(SvgStyle, HiddenAndUndrawnElements) {
         {R"(<metadata><line x2="5" stroke="red"/></metadata><foo><line x2="5" stroke="red"/></foo>)", 0},
         {R"(<line x2="5" stroke="red" xmlns:x="urn:other"/><x:line xmlns:x="urn:other" x2="5" stroke="red"/>)", 1},
         {R"(<switch><line x2="5" stroke="red"/><line x2="5" stroke="red"/></switch>)", 1},
+        {R"(<switch><foreignObject requiredExtensions="http://ns.adobe.com/AdobeIllustrator/10.0/"/>
+            <g><line x2="5" stroke="red"/></g></switch>)",
+         1},
         {R"(<a href="https://example.invalid"><line x2="5" stroke="red"/></a>)", 1},
     };
     for (const Case& c : cases) {
