@@ -89,6 +89,7 @@ private:
     std::size_t visits_ = 0;
     design::Page page_;
     bool pageSized_ = false;
+    bool sizeInUserUnits_ = false;  // the page size came from user units (at unitsPerInch_)
     std::set<std::string> unmapped_;
     std::size_t segments_ = 0, texts_ = 0, paintServers_ = 0;
     std::size_t badPathData_ = 0, badTransforms_ = 0, outOfRange_ = 0, longPathData_ = 0;
