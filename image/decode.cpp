@@ -143,8 +143,16 @@ Decoded DecodePicture(std::string_view bytes) {
         out.error = "the picture has no pixels";
         return out;
     }
-    if (uint64_t(width) * uint64_t(height) > kMaxPixels) {
+    const uint64_t pixels = uint64_t(width) * uint64_t(height);
+    if (pixels > kMaxPixels) {
         out.error = TooLarge(uint64_t(width), uint64_t(height));
+        return out;
+    }
+    // No picture format packs more than about 8,000 pixels into a byte (deflate at best 1,032 to one, on
+    // pixels of one bit); a header that claims more is false and would only make the decoder fill memory.
+    if (pixels > (uint64_t(1) << 20) + uint64_t(bytes.size()) * 10'000) {
+        out.error = "the picture's header states " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels, more than its " + std::to_string(bytes.size()) + " bytes can hold";
         return out;
     }
     // Grey and alpha, 8 bits each; stb computes the grey level from red, green and blue as luminance.

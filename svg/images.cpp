@@ -109,8 +109,11 @@ void Walker::Image(xmlNode* node, const Context& context) {
     image::Decoded decoded;
     if (bytes.empty()) {
         decoded.error = why;
+    } else if (decodedPixels_ >= kMaxImagePixels) {
+        decoded.error = "the drawing's pictures hold more than " + std::to_string(kMaxImagePixels) + " pixels";
     } else {
         decoded = image::DecodePicture(bytes);
+        decodedPixels_ += uint64_t(decoded.picture.columns) * decoded.picture.rows;
     }
     if (!decoded.ok()) {
         ++imagesSkipped_;

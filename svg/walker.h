@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -19,12 +20,14 @@
 namespace corvanta::svg {
 
 // Bounds on the work a drawing may ask for.
-inline constexpr std::size_t kMaxElements = 500'000;   // elements in the document
-inline constexpr std::size_t kMaxVisits = 250'000;     // elements drawn, counting each copy a <use> makes
-inline constexpr int kMaxDepth = 1000;                 // nesting of elements, through <use> too
-inline constexpr std::size_t kMaxUseNesting = 32;      // <use> inside what a <use> references
-inline constexpr std::size_t kMaxPoints = 2'000'000;   // points of all cuts
-inline constexpr std::size_t kMaxPathData = 4u << 20;  // bytes of one path's data
+inline constexpr std::size_t kMaxElements = 500'000;  // elements in the document
+inline constexpr std::size_t kMaxVisits = 250'000;    // elements drawn, counting each copy a <use> makes
+inline constexpr int kMaxDepth = 1000;                // nesting of elements, through <use> too
+inline constexpr std::size_t kMaxUseNesting = 32;     // <use> inside what a <use> references
+inline constexpr std::size_t kMaxPoints = 2'000'000;  // points of all cuts
+inline constexpr std::size_t kMaxPathData = 4u << 20;
+inline constexpr uint64_t kMaxImagePixels =
+    100'000'000;  // pixels of all embedded pictures, each copy counted  // bytes of one path's data
 
 // A rectangle: x and y of its top-left corner, its width and height.
 struct Box {
@@ -96,6 +99,7 @@ private:
     std::size_t externalRefs_ = 0, missingRefs_ = 0, useCycles_ = 0, tooDeep_ = 0;
     std::size_t imagesSkipped_ = 0, imagesOffPage_ = 0, imagesTurned_ = 0;
     std::string imageProblem_;
+    uint64_t decodedPixels_ = 0;
 };
 
 }  // namespace corvanta::svg
