@@ -79,11 +79,17 @@ bool Orient(const Matrix& m, image::Picture& picture) {
     return true;
 }
 
+// A pixel index from a position in pixels, within 0..limit (NaN gives 0).
+uint32_t PixelIndex(double v, uint32_t limit) {
+    if (!(v > 0)) return 0;
+    return v >= limit ? limit : static_cast<uint32_t>(v);
+}
+
 // Cuts a bitmap to a rectangle of the page; false when nothing of it is left.
 bool CropToBox(design::Bitmap& b, const Box& box) {
     const double pixelWidth = b.width / b.columns, pixelHeight = b.height / b.rows;
-    const auto first = [](double v, uint32_t n) { return uint32_t(std::clamp(std::floor(v + 1e-9), 0.0, double(n))); };
-    const auto end = [](double v, uint32_t n) { return uint32_t(std::clamp(std::ceil(v - 1e-9), 0.0, double(n))); };
+    const auto first = [](double v, uint32_t n) { return PixelIndex(std::floor(v + 1e-9), n); };
+    const auto end = [](double v, uint32_t n) { return PixelIndex(std::ceil(v - 1e-9), n); };
     const uint32_t c0 = first((box.x - b.x) / pixelWidth, b.columns);
     const uint32_t c1 = end((box.x + box.width - b.x) / pixelWidth, b.columns);
     const uint32_t r0 = first((box.y - b.y) / pixelHeight, b.rows);
@@ -129,9 +135,11 @@ void Walker::Image(xmlNode* node, const Context& context) {
     const Matrix toPort = ViewBoxMatrix(port, pixels, Attribute(node, "preserveAspectRatio"));
     // Pixels outside the viewport (slice) are cut off.
     image::Window window{0, 0, picture.columns, picture.rows};
-    const auto pixelAt = [](double v, uint32_t limit) {
-        return static_cast<uint32_t>(std::clamp(v, 0.0, double(limit)));
-    };
+    if (!std::isfinite(toPort.a + toPort.d + toPort.e + toPort.f) || !(toPort.a > 0 && toPort.d > 0)) {
+        ++outOfRange_;
+        return;
+    }
+    const auto pixelAt = [](double v, uint32_t limit) { return PixelIndex(v, limit); };
     window.column = pixelAt(std::floor((port.x - toPort.e) / toPort.a + 1e-9), picture.columns);
     window.row = pixelAt(std::floor((port.y - toPort.f) / toPort.d + 1e-9), picture.rows);
     window.columns =
