@@ -179,6 +179,10 @@ void Walker::WriteNotes() {
     if (visits_ > kMaxVisits)
         notes.push_back("SVG: the drawing stops at the limit of " + std::to_string(kMaxVisits) +
                         " elements drawn (counting the copies <use> makes)");
+    if (sheet_.Exhausted())
+        notes.emplace_back(
+            "SVG: the style sheets are too large to match against every element; later elements "
+            "were styled without them");
     if (sheet_.Ignored())
         notes.push_back("SVG: " + Count(sheet_.Ignored(), "style rule", "style rules") +
                         " ignored (selectors other than element, class and id, or more than " +

@@ -144,7 +144,10 @@ TEST(ImageReader, RefusesWhatItCannotRead) {
         {"hello, world", "not a PNG, JPEG, BMP or GIF"},
         {png.substr(0, png.size() / 2), "could not be decoded"},
         {std::string("GIF89a\xff\xff\xff\xff", 10), "larger than the limit"},
-        {small, "more than its"},  // a 4000 x 4000 header on a few dozen bytes
+        {small, "more than its"},
+        // a Huffman table of 16 x 255 codes, more than a table holds
+        {std::string("\xFF\xD8\xFF\xC4\x01\x13\x00", 7) + std::string(16, '\xFF') + std::string(300, '\x01'),
+         "malformed Huffman table"},  // a 4000 x 4000 header on a few dozen bytes
     };
     Settings settings;
     for (const Case& c : cases) {
