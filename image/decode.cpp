@@ -106,7 +106,7 @@ bool HeaderSize(const unsigned char* p, std::size_t size, uint64_t& width, uint6
 // table on more, so every table of the file (also those between the scans of a progressive JPEG) is checked
 // first, read the way stb reads it.
 bool JpegTablesSound(const unsigned char* p, std::size_t size) {
-    std::size_t at = 2;
+    std::size_t at = 0;
     while (at + 4 <= size) {
         const unsigned marker = p[at + 1];
         // Entropy-coded data, stuffed zero bytes, fill bytes and markers without a length.
@@ -164,7 +164,8 @@ Decoded DecodePicture(std::string_view bytes) {
         out.error = TooLarge(headerWidth, headerHeight);
         return out;
     }
-    if (bytes.size() >= 2 && p[0] == 0xFF && p[1] == 0xD8 && !JpegTablesSound(p, bytes.size())) {
+    // (stb takes fill bytes before the start-of-image marker: any file opening with 0xFF may be read as JPEG.)
+    if (!bytes.empty() && p[0] == 0xFF && !JpegTablesSound(p, bytes.size())) {
         out.error = "the JPEG picture has a malformed Huffman table";
         return out;
     }

@@ -76,7 +76,7 @@ TEST(SvgHostile, EndsQuicklyWithAnErrorOrANote) {
         const auto start = std::chrono::steady_clock::now();
         const auto r = Read(c.svg);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_LT(seconds, 10) << c.name;
+        EXPECT_LT(seconds, 30) << c.name;  // generous for sanitizer builds on a busy machine; a hang never ends
         EXPECT_EQ(r.ok(), c.ok) << c.name << ": " << r.error;
         const bool said = r.error.find(c.words) != std::string::npos || HasNote(r.page, c.words);
         EXPECT_TRUE(said) << c.name << ": " << r.error << Notes(r.page);
