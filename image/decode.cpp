@@ -119,9 +119,9 @@ bool JpegTablesSound(const unsigned char* p, std::size_t size) {
         const std::size_t length = (std::size_t(p[at + 2]) << 8) | p[at + 3];
         if (marker == 0xC4) {
             std::size_t table = at + 4;
-            for (long left = long(length) - 2; left > 0 && table + 17 <= size;) {
-                unsigned codes = 0;
-                for (int i = 1; i <= 16; ++i) codes += p[table + i];
+            for (long left = long(length) - 2; left > 0 && table < size;) {
+                unsigned codes = 0;  // stb reads zeros past the end of the file
+                for (std::size_t i = 1; i <= 16; ++i) codes += table + i < size ? p[table + i] : 0;
                 if (codes > 256) return false;
                 table += 17 + codes;
                 left -= 17 + long(codes);

@@ -147,6 +147,8 @@ TEST(ImageReader, RefusesWhatItCannotRead) {
         {small, "more than its"},
         // a Huffman table of 16 x 255 codes, more than a table holds
         {std::string("\xFF\xFF\xFF\xD8\xFF\xC4\x01\x13\x00", 9) + std::string(16, '\xFF') + std::string(300, '\x01'),
+         "malformed Huffman table"},
+        {std::string("\xFF\xD8\xFF\xC4\x00\x3D\x00\x00\x00", 9) + std::string(10, '\xFF'),
          "malformed Huffman table"},  // a 4000 x 4000 header on a few dozen bytes
     };
     Settings settings;
