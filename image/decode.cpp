@@ -1,4 +1,5 @@
 // Decoding pictures into ink, and reading the resolution their headers state.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -101,6 +102,36 @@ bool HeaderSize(const unsigned char* p, std::size_t size, uint64_t& width, uint6
     return false;
 }
 
+// A JPEG's Huffman tables each hold at most 256 codes.  stb's decoder trusts the counts and writes past its
+// table on more, so every table of the file (also those between the scans of a progressive JPEG) is checked
+// first, read the way stb reads it.
+bool JpegTablesSound(const unsigned char* p, std::size_t size) {
+    std::size_t at = 0;
+    while (at + 4 <= size) {
+        const unsigned marker = p[at + 1];
+        // Entropy-coded data, stuffed zero bytes, fill bytes and markers without a length.
+        if (p[at] != 0xFF || marker == 0xFF || marker == 0x00 || marker == 0x01 || marker == 0xD8 ||
+            (marker >= 0xD0 && marker <= 0xD7)) {
+            at += p[at] == 0xFF && marker != 0xFF ? 2 : 1;
+            continue;
+        }
+        if (marker == 0xD9) break;
+        const std::size_t length = (std::size_t(p[at + 2]) << 8) | p[at + 3];
+        if (marker == 0xC4) {
+            std::size_t table = at + 4;
+            for (long left = long(length) - 2; left > 0 && table < size;) {
+                unsigned codes = 0;  // stb reads zeros past the end of the file
+                for (std::size_t i = 1; i <= 16; ++i) codes += table + i < size ? p[table + i] : 0;
+                if (codes > 256) return false;
+                table += 17 + codes;
+                left -= 17 + long(codes);
+            }
+        }
+        at += 2 + std::max<std::size_t>(length, 2);
+    }
+    return true;
+}
+
 std::string TooLarge(uint64_t width, uint64_t height) {
     return "the picture of " + std::to_string(width) + " x " + std::to_string(height) +
            " pixels is larger than the limit of " + std::to_string(kMaxPixels) + " pixels";
@@ -133,6 +164,11 @@ Decoded DecodePicture(std::string_view bytes) {
         out.error = TooLarge(headerWidth, headerHeight);
         return out;
     }
+    // (stb takes fill bytes before the start-of-image marker: any file opening with 0xFF may be read as JPEG.)
+    if (!bytes.empty() && p[0] == 0xFF && !JpegTablesSound(p, bytes.size())) {
+        out.error = "the JPEG picture has a malformed Huffman table";
+        return out;
+    }
     int width = 0, height = 0;
     const char* reason = "";
     if (!stb::Info(bytes, width, height, reason)) {
@@ -143,8 +179,16 @@ Decoded DecodePicture(std::string_view bytes) {
         out.error = "the picture has no pixels";
         return out;
     }
-    if (uint64_t(width) * uint64_t(height) > kMaxPixels) {
+    const uint64_t pixels = uint64_t(width) * uint64_t(height);
+    if (pixels > kMaxPixels) {
         out.error = TooLarge(uint64_t(width), uint64_t(height));
+        return out;
+    }
+    // No picture format packs more than about 8,000 pixels into a byte (deflate at best 1,032 to one, on
+    // pixels of one bit); a header that claims more is false and would only make the decoder fill memory.
+    if (pixels > (uint64_t(1) << 20) + uint64_t(bytes.size()) * 10'000) {
+        out.error = "the picture's header states " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels, more than its " + std::to_string(bytes.size()) + " bytes can hold";
         return out;
     }
     // Grey and alpha, 8 bits each; stb computes the grey level from red, green and blue as luminance.

@@ -2,6 +2,7 @@
 // preserveAspectRatio and transform (as the axis-aligned rectangle covering them), and clipped to the page.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "image/image_reader.h"
 #include "svg/scan.h"
@@ -78,6 +79,33 @@ bool Orient(const Matrix& m, image::Picture& picture) {
     return true;
 }
 
+// A pixel index from a position in pixels, within 0..limit (NaN gives 0).
+uint32_t PixelIndex(double v, uint32_t limit) {
+    if (!(v > 0)) return 0;
+    return v >= limit ? limit : static_cast<uint32_t>(v);
+}
+
+// Cuts a bitmap to a rectangle of the page; false when nothing of it is left.
+bool CropToBox(design::Bitmap& b, const Box& box) {
+    const double pixelWidth = b.width / b.columns, pixelHeight = b.height / b.rows;
+    const auto first = [](double v, uint32_t n) { return PixelIndex(std::floor(v + 1e-9), n); };
+    const auto end = [](double v, uint32_t n) { return PixelIndex(std::ceil(v - 1e-9), n); };
+    const uint32_t c0 = first((box.x - b.x) / pixelWidth, b.columns);
+    const uint32_t c1 = end((box.x + box.width - b.x) / pixelWidth, b.columns);
+    const uint32_t r0 = first((box.y - b.y) / pixelHeight, b.rows);
+    const uint32_t r1 = end((box.y + box.height - b.y) / pixelHeight, b.rows);
+    if (c0 >= c1 || r0 >= r1) return false;
+    if (c0 > 0 || r0 > 0 || c1 < b.columns || r1 < b.rows) {
+        image::Picture picture;
+        picture.columns = b.columns, picture.rows = b.rows, picture.ink = std::move(b.ink);
+        picture = image::CutWindow(picture, {c0, r0, c1 - c0, r1 - r0});
+        b.x += c0 * pixelWidth, b.y += r0 * pixelHeight;
+        b.width = picture.columns * pixelWidth, b.height = picture.rows * pixelHeight;
+        b.columns = picture.columns, b.rows = picture.rows, b.ink = std::move(picture.ink);
+    }
+    return true;
+}
+
 }  // namespace
 
 void Walker::Image(xmlNode* node, const Context& context) {
@@ -87,8 +115,11 @@ void Walker::Image(xmlNode* node, const Context& context) {
     image::Decoded decoded;
     if (bytes.empty()) {
         decoded.error = why;
+    } else if (decodedPixels_ >= kMaxImagePixels) {
+        decoded.error = "the drawing's pictures hold more than " + std::to_string(kMaxImagePixels) + " pixels";
     } else {
         decoded = image::DecodePicture(bytes);
+        decodedPixels_ += uint64_t(decoded.picture.columns) * decoded.picture.rows;
     }
     if (!decoded.ok()) {
         ++imagesSkipped_;
@@ -104,9 +135,11 @@ void Walker::Image(xmlNode* node, const Context& context) {
     const Matrix toPort = ViewBoxMatrix(port, pixels, Attribute(node, "preserveAspectRatio"));
     // Pixels outside the viewport (slice) are cut off.
     image::Window window{0, 0, picture.columns, picture.rows};
-    const auto pixelAt = [](double v, uint32_t limit) {
-        return static_cast<uint32_t>(std::clamp(v, 0.0, double(limit)));
-    };
+    if (!std::isfinite(toPort.a + toPort.d + toPort.e + toPort.f) || !(toPort.a > 0 && toPort.d > 0)) {
+        ++outOfRange_;
+        return;
+    }
+    const auto pixelAt = [](double v, uint32_t limit) { return PixelIndex(v, limit); };
     window.column = pixelAt(std::floor((port.x - toPort.e) / toPort.a + 1e-9), picture.columns);
     window.row = pixelAt(std::floor((port.y - toPort.f) / toPort.d + 1e-9), picture.rows);
     window.columns =
@@ -133,34 +166,80 @@ void Walker::Image(xmlNode* node, const Context& context) {
     bitmap.x = left, bitmap.y = top, bitmap.width = right - left, bitmap.height = bottom - top;
     bitmap.columns = picture.columns, bitmap.rows = picture.rows;
     bitmap.ink = std::move(picture.ink);
+    // Cut to the clip paths of the picture and its groups (each as the rectangle covering it).
+    if (context.clipped && !CropToBox(bitmap, context.clip)) return;
     page_.images.push_back(std::move(bitmap));
 }
 
 void Walker::ClipImagesToPage() {
     std::vector<design::Bitmap> kept;
     for (design::Bitmap& b : page_.images) {
-        const double pixelWidth = b.width / b.columns, pixelHeight = b.height / b.rows;
-        const auto first = [](double v, uint32_t n) {
-            return uint32_t(std::clamp(std::floor(v + 1e-9), 0.0, double(n)));
-        };
-        const auto end = [](double v, uint32_t n) { return uint32_t(std::clamp(std::ceil(v - 1e-9), 0.0, double(n))); };
-        const uint32_t c0 = first(-b.x / pixelWidth, b.columns), c1 = end((page_.width - b.x) / pixelWidth, b.columns);
-        const uint32_t r0 = first(-b.y / pixelHeight, b.rows), r1 = end((page_.height - b.y) / pixelHeight, b.rows);
-        if (c0 >= c1 || r0 >= r1) {
+        if (!CropToBox(b, {0, 0, page_.width, page_.height})) {
             ++imagesOffPage_;
             continue;
-        }
-        if (c0 > 0 || r0 > 0 || c1 < b.columns || r1 < b.rows) {
-            image::Picture picture;
-            picture.columns = b.columns, picture.rows = b.rows, picture.ink = std::move(b.ink);
-            picture = image::CutWindow(picture, {c0, r0, c1 - c0, r1 - r0});
-            b.x += c0 * pixelWidth, b.y += r0 * pixelHeight;
-            b.width = picture.columns * pixelWidth, b.height = picture.rows * pixelHeight;
-            b.columns = picture.columns, b.rows = picture.rows, b.ink = std::move(picture.ink);
         }
         kept.push_back(std::move(b));
     }
     page_.images = std::move(kept);
+}
+
+std::optional<Box> Walker::ClipBox(xmlNode* node, const Context& context) {
+    const std::string reference(Trim(Attribute(node, "clip-path")));
+    if (reference.size() < 6 || reference.compare(0, 5, "url(#") != 0 || reference.back() != ')') return std::nullopt;
+    const auto found = ids_.find(reference.substr(5, reference.size() - 6));
+    if (found == ids_.end() || ElementName(found->second) != "clipPath") return std::nullopt;
+    xmlNode* clip = found->second;
+    if (Trim(Attribute(clip, "clipPathUnits")) == "objectBoundingBox") return std::nullopt;  // not read
+    auto cached = clipBoxes_.find(clip);
+    if (cached == clipBoxes_.end()) cached = clipBoxes_.emplace(clip, ClipPathBox(clip, context)).first;
+    const Box& box = cached->second;
+    if (box.width <= 0 || box.height <= 0) return Box{};
+    Matrix toPage = context.toPage;
+    if (auto m = ParseTransform(Attribute(clip, "transform"))) toPage = toPage * *m;
+    const Vec corners[4] = {toPage.Apply({box.x, box.y}), toPage.Apply({box.x + box.width, box.y}),
+                            toPage.Apply({box.x, box.y + box.height}),
+                            toPage.Apply({box.x + box.width, box.y + box.height})};
+    double left = corners[0].x, right = left, top = corners[0].y, bottom = top;
+    for (const Vec& p : corners) {
+        left = std::min(left, p.x), right = std::max(right, p.x);
+        top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+    }
+    if (!std::isfinite(left + right + top + bottom)) return Box{};
+    return Box{left, top, right - left, bottom - top};
+}
+
+Box Walker::ClipPathBox(xmlNode* clip, const Context& context) {
+    // The rectangle covering the clip path's shapes in its user units, worked out once for each clip path
+    // (a <use> inside it is followed one step).
+    double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;
+    for (xmlNode* child = clip->children; child; child = child->next) {
+        if (!IsSvgElement(child)) continue;
+        xmlNode* shape = child;
+        Context inner = context;
+        inner.toPage = Matrix{};
+        if (ElementName(child) == "use") {
+            const std::string href(Trim(Attribute(child, "href")));
+            const auto target = href.size() > 1 && href[0] == '#' ? ids_.find(href.substr(1)) : ids_.end();
+            if (target == ids_.end()) continue;
+            shape = target->second;
+            inner.toPage = Matrix::Translate(Length(child, "x", context, 'x', 0), Length(child, "y", context, 'y', 0));
+        }
+        const std::string_view name = ElementName(shape);
+        if (!(name == "path" || name == "rect" || name == "circle" || name == "ellipse" || name == "polygon" ||
+              name == "polyline"))
+            continue;
+        if (auto m = ParseTransform(Attribute(shape, "transform"))) inner.toPage = inner.toPage * *m;
+        Outline outline(inner.toPage, 0.01, clipBudget_);
+        BuildShape(shape, name, inner, outline);
+        for (const Subpath& s : outline.Subpaths()) {
+            for (const design::Point& p : s.points) {
+                left = std::min(left, p.x), right = std::max(right, p.x);
+                top = std::min(top, p.y), bottom = std::max(bottom, p.y);
+            }
+        }
+    }
+    if (!(right >= left && bottom >= top) || !std::isfinite(left + right + top + bottom)) return Box{};
+    return Box{left, top, right - left, bottom - top};
 }
 
 }  // namespace corvanta::svg

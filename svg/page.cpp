@@ -60,6 +60,7 @@ bool Walker::SetUpPage(xmlNode* root, Context& context, std::string& error) {
         if (!length) return std::nullopt;
         const auto mm = ToMillimetres(*length, unitsPerInch_);
         if (!mm || !(*mm > 0) || !std::isfinite(*mm)) return std::nullopt;
+        if (length->unit == Length::Unit::User) sizeInUserUnits_ = true;
         return mm;
     };
     std::optional<double> width = millimetres("width"), height = millimetres("height");
@@ -69,7 +70,7 @@ bool Walker::SetUpPage(xmlNode* root, Context& context, std::string& error) {
     if (hasView) {
         if (width && !height) height = *width * view.height / view.width;
         if (height && !width) width = *height * view.width / view.height;
-        if (!width) width = view.width * userToMm, height = view.height * userToMm;
+        if (!width) width = view.width * userToMm, height = view.height * userToMm, sizeInUserUnits_ = true;
         context.toPage = ViewBoxMatrix({0, 0, *width, *height}, view, Attribute(root, "preserveAspectRatio"));
         context.viewportWidth = view.width, context.viewportHeight = view.height;
     } else {
@@ -113,6 +114,17 @@ design::Reading Walker::Run() {
     }
     ClipImagesToPage();
     WriteNotes();
+    // Illustrator counts 72 user units to the inch; its files name it in a comment before the drawing.
+    for (const xmlNode* n = document_->children; n && sizeInUserUnits_ && unitsPerInch_ != 72; n = n->next) {
+        if (n->type == XML_COMMENT_NODE && n->content &&
+            std::string_view(reinterpret_cast<const char*>(n->content)).find("Adobe Illustrator") !=
+                std::string_view::npos) {
+            page_.notes.emplace_back(
+                "SVG: written by Adobe Illustrator, which counts 72 user units to the inch: set the SVG units per "
+                "inch to 72 if the size is off");
+            break;
+        }
+    }
     reading.page = std::move(page_);
     return reading;
 }
@@ -167,6 +179,10 @@ void Walker::WriteNotes() {
     if (visits_ > kMaxVisits)
         notes.push_back("SVG: the drawing stops at the limit of " + std::to_string(kMaxVisits) +
                         " elements drawn (counting the copies <use> makes)");
+    if (sheet_.Exhausted())
+        notes.emplace_back(
+            "SVG: the style sheets are too large to match against every element; later elements "
+            "were styled without them");
     if (sheet_.Ignored())
         notes.push_back("SVG: " + Count(sheet_.Ignored(), "style rule", "style rules") +
                         " ignored (selectors other than element, class and id, or more than " +

@@ -256,7 +256,7 @@ void StyleSheet::AddRule(std::string_view selector, const Declarations& block) {
     for (const auto& [property, value] : block) rules_[found->second].properties[property] = {value, declarations_++};
 }
 
-Declarations StyleSheet::Matching(const ElementKey& element) const {
+Declarations StyleSheet::Matching(const ElementKey& element) {
     struct Hit {
         int specificity;
         std::size_t order;
@@ -268,6 +268,8 @@ Declarations StyleSheet::Matching(const ElementKey& element) const {
         const auto candidates = byKey_.find(key);
         if (candidates == byKey_.end()) return;
         for (std::size_t index : candidates->second) {
+            if (checksLeft_ == 0) return;
+            --checksLeft_;
             const Rule& rule = rules_[index];
             if (!rule.element.empty() && rule.element != element.name) continue;
             if (!rule.id.empty() && rule.id != element.id) continue;

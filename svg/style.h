@@ -59,7 +59,9 @@ public:
     // Adds a sheet's rules; selectors of other kinds than element, class and id are counted and skipped.
     void Add(std::string_view css);
     // Declarations of the matching rules in cascade order (by specificity, then order in the sheets).
-    Declarations Matching(const ElementKey& element) const;
+    // A sheet too large to match against every element stops being matched (Exhausted() then says so).
+    Declarations Matching(const ElementKey& element);
+    bool Exhausted() const { return checksLeft_ == 0; }
     std::size_t Ignored() const { return ignored_; }
     bool Empty() const { return rules_.empty(); }
 
@@ -79,6 +81,7 @@ private:
     std::map<std::string, std::size_t> bySelector_;          // canonical selector -> rule
     std::map<std::string, std::vector<std::size_t>> byKey_;  // "#id", ".class", "name" or "*" -> rules
     std::size_t declarations_ = 0;
+    std::size_t checksLeft_ = 10'000'000;  // rules compared with elements, over the whole drawing
     std::size_t ignored_ = 0;
 };
 

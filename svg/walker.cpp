@@ -156,12 +156,27 @@ void Walker::Visit(xmlNode* node, const Context& parent) {
             ++badTransforms_;
         }
     }
+    if (auto clip = ClipBox(node, context)) {
+        const Box& old = context.clip;
+        if (context.clipped) {
+            const double left = std::max(old.x, clip->x), top = std::max(old.y, clip->y);
+            const double right = std::min(old.x + old.width, clip->x + clip->width);
+            const double bottom = std::min(old.y + old.height, clip->y + clip->height);
+            clip = Box{left, top, std::max(0.0, right - left), std::max(0.0, bottom - top)};
+        }
+        context.clip = *clip;
+        context.clipped = true;
+    }
     if (name == "g" || name == "a") {
         VisitChildren(node, context);
     } else if (name == "switch") {
-        // The first child an SVG reader can draw; this reader takes every condition as met.
+        // The first child whose conditions hold: this reader has no extensions (Illustrator's foreignObject
+        // asks for one, its drawing follows), and takes features and languages as met.
         for (xmlNode* child = node->children; child; child = child->next) {
             if (!IsSvgElement(child)) continue;
+            bool extensions = false;
+            const std::string required(Trim(Attribute(child, "requiredExtensions", &extensions)));
+            if (ElementName(child) == "foreignObject" || (extensions && !required.empty())) continue;
             Visit(child, context);
             break;
         }

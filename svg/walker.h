@@ -4,7 +4,9 @@
 #include <libxml/tree.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -18,12 +20,19 @@
 namespace corvanta::svg {
 
 // Bounds on the work a drawing may ask for.
-inline constexpr std::size_t kMaxElements = 500'000;   // elements in the document
-inline constexpr std::size_t kMaxVisits = 1'000'000;   // elements drawn, counting each copy a <use> makes
-inline constexpr int kMaxDepth = 1000;                 // nesting of elements, through <use> too
-inline constexpr std::size_t kMaxUseNesting = 32;      // <use> inside what a <use> references
-inline constexpr std::size_t kMaxPoints = 2'000'000;   // points of all cuts
-inline constexpr std::size_t kMaxPathData = 4u << 20;  // bytes of one path's data
+inline constexpr std::size_t kMaxElements = 500'000;  // elements in the document
+inline constexpr std::size_t kMaxVisits = 250'000;    // elements drawn, counting each copy a <use> makes
+inline constexpr int kMaxDepth = 1000;                // nesting of elements, through <use> too
+inline constexpr std::size_t kMaxUseNesting = 32;     // <use> inside what a <use> references
+inline constexpr std::size_t kMaxPoints = 2'000'000;  // points of all cuts
+inline constexpr std::size_t kMaxPathData = 4u << 20;
+inline constexpr uint64_t kMaxImagePixels =
+    100'000'000;  // pixels of all embedded pictures, each copy counted  // bytes of one path's data
+
+// A rectangle: x and y of its top-left corner, its width and height.
+struct Box {
+    double x = 0, y = 0, width = 0, height = 0;
+};
 
 // What an element inherits from its parent.
 struct Context {
@@ -32,6 +41,8 @@ struct Context {
     double viewportWidth = 0;  // user units, for percentages
     double viewportHeight = 0;
     int depth = 0;
+    bool clipped = false;  // pictures are cut to `clip`, page millimetres
+    Box clip;
 };
 
 // An optional attribute's value (text nodes only: entity references in attributes are never expanded).
@@ -40,9 +51,6 @@ bool IsSvgElement(const xmlNode* node);
 std::string_view ElementName(const xmlNode* node);
 
 // A viewBox mapped onto a viewport (x, y, width, height) as preserveAspectRatio says.
-struct Box {
-    double x = 0, y = 0, width = 0, height = 0;
-};
 bool ParseViewBox(std::string_view text, Box& box);
 Matrix ViewBoxMatrix(const Box& viewport, const Box& viewBox, std::string_view preserveAspectRatio);
 
@@ -63,6 +71,8 @@ private:
     double Length(xmlNode* node, const char* name, const Context& context, char axis, double fallback) const;
     void Image(xmlNode* node, const Context& context);
     void ClipImagesToPage();
+    std::optional<Box> ClipBox(xmlNode* node, const Context& context);
+    Box ClipPathBox(xmlNode* clip, const Context& context);
     int PenOf(const Paint& paint, const Style& style);
     void Emit(Outline& outline, const Style& style);
     void WriteNotes();
@@ -77,15 +87,19 @@ private:
     std::map<std::string, int> penOfColour_;                     // the pen table with its colours normalised
     std::vector<const xmlNode*> useStack_;
     Budget budget_;
+    Budget clipBudget_{200'000};                         // points of all clip paths' shapes
+    std::unordered_map<const xmlNode*, Box> clipBoxes_;  // clip path -> its box in its user units
     std::size_t visits_ = 0;
     design::Page page_;
     bool pageSized_ = false;
+    bool sizeInUserUnits_ = false;  // the page size came from user units (at unitsPerInch_)
     std::set<std::string> unmapped_;
     std::size_t segments_ = 0, texts_ = 0, paintServers_ = 0;
     std::size_t badPathData_ = 0, badTransforms_ = 0, outOfRange_ = 0, longPathData_ = 0;
     std::size_t externalRefs_ = 0, missingRefs_ = 0, useCycles_ = 0, tooDeep_ = 0;
     std::size_t imagesSkipped_ = 0, imagesOffPage_ = 0, imagesTurned_ = 0;
     std::string imageProblem_;
+    uint64_t decodedPixels_ = 0;
 };
 
 }  // namespace corvanta::svg

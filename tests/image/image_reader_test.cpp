@@ -131,6 +131,10 @@ TEST(ImageReader, RefusesWhatItCannotRead) {
     huge.replace(16, 4, side, 4);
     huge.replace(20, 4, side, 4);
     const std::string png = Png(White(8, 8));
+    std::string small = png;
+    const char side4000[4] = {0x00, 0x00, 0x0F, char(0xA0)};
+    small.replace(16, 4, side4000, 4);
+    small.replace(20, 4, side4000, 4);
     struct Case {
         std::string bytes;
         const char* words;
@@ -140,6 +144,12 @@ TEST(ImageReader, RefusesWhatItCannotRead) {
         {"hello, world", "not a PNG, JPEG, BMP or GIF"},
         {png.substr(0, png.size() / 2), "could not be decoded"},
         {std::string("GIF89a\xff\xff\xff\xff", 10), "larger than the limit"},
+        {small, "more than its"},
+        // a Huffman table of 16 x 255 codes, more than a table holds
+        {std::string("\xFF\xFF\xFF\xD8\xFF\xC4\x01\x13\x00", 9) + std::string(16, '\xFF') + std::string(300, '\x01'),
+         "malformed Huffman table"},
+        {std::string("\xFF\xD8\xFF\xC4\x00\x3D\x00\x00\x00", 9) + std::string(10, '\xFF'),
+         "malformed Huffman table"},  // a 4000 x 4000 header on a few dozen bytes
     };
     Settings settings;
     for (const Case& c : cases) {

@@ -168,6 +168,15 @@ TEST(SvgGeometry, PageSizeAndUnits) {
     EXPECT_NEAR(mm.page.cuts[0].points.back().x, 25.4, 1e-9);
     EXPECT_NEAR(mm.page.cuts[0].points.back().y, 25.4, 1e-9);
     EXPECT_TRUE(HasNote(mm.page, "states no width"));
+    // Illustrator's user units are points: a note says so when the size rests on them.
+    const std::string illustrator = R"(<?xml version="1.0"?><!-- Generator: Adobe Illustrator 24.0.0 -->
+        <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 72 72"><line x2="72" stroke="red"/></svg>)";
+    EXPECT_TRUE(HasNote(Read(illustrator).page, "counts 72 user units to the inch"));
+    Settings points;
+    points.svgUnitsPerInch = 72;
+    const auto inch = Read(illustrator, points);
+    EXPECT_FALSE(HasNote(inch.page, "counts 72 user units"));
+    EXPECT_DOUBLE_EQ(inch.page.width, 25.4);
 }
 
 TEST(SvgGeometry, PolylinesPolygonsAndLines) {

@@ -115,6 +115,9 @@ TEST(SvgStyle, HiddenAndUndrawnElements) {
         {R"(<metadata><line x2="5" stroke="red"/></metadata><foo><line x2="5" stroke="red"/></foo>)", 0},
         {R"(<line x2="5" stroke="red" xmlns:x="urn:other"/><x:line xmlns:x="urn:other" x2="5" stroke="red"/>)", 1},
         {R"(<switch><line x2="5" stroke="red"/><line x2="5" stroke="red"/></switch>)", 1},
+        {R"(<switch><foreignObject requiredExtensions="http://ns.adobe.com/AdobeIllustrator/10.0/"/>
+            <g><line x2="5" stroke="red"/></g></switch>)",
+         1},
         {R"(<a href="https://example.invalid"><line x2="5" stroke="red"/></a>)", 1},
     };
     for (const Case& c : cases) {
@@ -185,6 +188,11 @@ TEST(SvgStyle, EmbeddedPicturesPlacedAndClipped) {
          10, 20, 10, 20, 9},  // a quarter turn: the top-left pixel goes to the top right
         // half off the page's left edge: clipped
         {R"(<image x="-20" y="0" width="40" height="20" href=")" + uri + "\"/>", 0, 0, 20, 20, 10, 10, SIZE_MAX},
+        // clipped by its group's clip path (a rectangle reached through <use>, as Illustrator writes it)
+        {R"s(<defs><rect id="r" x="20" y="20" width="10" height="5"/><clipPath id="c"><use href="#r"/></clipPath></defs>
+             <g clip-path="url(#c)"><image x="10" y="20" width="40" height="20" href=")s" +
+             uri + "\"/></g>",
+         20, 20, 10, 6, 5, 3, SIZE_MAX},
         // mirrored across: the inked pixel at the top right
         {R"s(<g transform="translate(40 0) scale(-1 1)"><image width="20" height="10" href=")s" + uri + "\"/></g>", 20,
          0, 20, 10, 20, 10, 19},
