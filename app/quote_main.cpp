@@ -45,7 +45,10 @@ quote::Row EstimateInput(const std::string& path, design::Kind asked, Model mode
     }
     input::Loaded loaded = input::Load(std::move(bytes), kind, settings);
     const std::string kindName = design::KindOption(loaded.kind);
-    if (!loaded.ok()) return quote::FailedRow(path, kindName, model, loaded.error);
+    if (!loaded.ok())
+        return quote::FailedRow(
+            path, kindName, model,
+            loaded.unknownKind ? file + " " + loaded.error : "cannot read " + file + ": " + loaded.error);
     Options opt;
     opt.model = model;
     opt.explain = true;
