@@ -83,6 +83,19 @@ def main():
         total = driver.find_element(By.CSS_SELECTOR, "#quote-total td.num").text
         assert re.match(r"^\d+:\d\d:\d\d$", total), total
 
+        # A drawing: its time, then a slower raster speed makes it longer.
+        driver.get(url)
+        driver.find_element(By.ID, "files").send_keys(os.path.abspath(os.path.join(examples, "coaster.svg")))
+        wait.until(lambda d: d.find_element(By.ID, "job-ms").text.replace(",", "").isdigit())
+        svg_ms = int(driver.find_element(By.ID, "job-ms").text.replace(",", ""))
+        speed = driver.find_element(By.ID, "rspeed")
+        speed.clear()
+        speed.send_keys("300")
+        wait.until(lambda d: d.find_element(By.ID, "job-ms").text.replace(",", "").isdigit()
+                   and int(d.find_element(By.ID, "job-ms").text.replace(",", "")) != svg_ms)
+        slower_ms = int(driver.find_element(By.ID, "job-ms").text.replace(",", ""))
+        assert slower_ms > svg_ms, (svg_ms, slower_ms)
+
         errors = [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
         assert not errors, errors
         if screenshot:
@@ -90,7 +103,8 @@ def main():
             driver.set_window_size(1440, height + 140)
             driver.find_element(By.ID, "zoom-fit").click()
             driver.save_screenshot(screenshot)
-        print(f"page test: {shown_time} ({shown_ms} ms) as on the command line; cost {first} -> {second}")
+        print(f"page test: {shown_time} ({shown_ms} ms) as on the command line; cost {first} -> {second}; "
+              f"coaster.svg {svg_ms} ms, at raster speed 300 {slower_ms} ms")
     finally:
         driver.quit()
         proc.send_signal(signal.SIGTERM)
