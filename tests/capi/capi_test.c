@@ -123,19 +123,6 @@ static void StatusLinesAndFile(void) {
     corvanta_result_free(r);
 }
 
-static void OptionsReachTheEstimate(void) {
-    const char job[] = "execute_penselect 1\npd_default 4000 0\npd_default 0 4000\n";
-    corvanta_options options;
-    corvanta_options_init(&options);
-    options.explain = 1;
-    options.no_skip = 1;
-    options.debug = "ShowJobTime";
-    corvanta_result* r = corvanta_estimate(job, strlen(job), &options);
-    CHECK(r && !r->error && strstr(r->report_json, "\"breakdown\"") && strstr(r->console, "T00000"),
-          "explain and debug categories reach the estimate");
-    corvanta_result_free(r);
-}
-
 static void BadCallsGiveErrors(void) {
     corvanta_options options;
     corvanta_options_init(&options);
@@ -182,7 +169,6 @@ int main(int argc, char** argv) {
     CHECK(strcmp(corvanta_status_version(), "03.10-01") == 0 && strlen(corvanta_version()) >= 5, "versions");
     ReferenceJobs(argv[1]);
     StatusLinesAndFile();
-    OptionsReachTheEstimate();
     BadCallsGiveErrors();
     PlotToCommands();
     if (failures) printf("%d checks failed\n", failures);

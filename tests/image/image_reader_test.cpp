@@ -76,22 +76,6 @@ TEST(ImageReader, WithoutStatedResolutionTheSettingApplies) {
     EXPECT_DOUBLE_EQ(r.page.height, 30 / 200.0 * 25.4);
 }
 
-TEST(ImageReader, GreyFromLuminanceAndAlpha) {
-    struct Case {
-        uint8_t grey, alpha, ink;
-    } cases[] = {{0, 255, 255}, {255, 255, 0}, {0, 0, 0}, {128, 255, 127}, {0, 128, 128}, {255, 0, 0}};
-    Settings settings;
-    settings.cropImageMargins = false;
-    for (const Case& c : cases) {
-        Pixels p = White(1, 1);
-        p.Set(0, 0, c.grey, c.alpha);
-        const auto r = ReadImage(Png(p), settings);
-        ASSERT_TRUE(r.ok()) << r.error;
-        ASSERT_EQ(r.page.images.size(), 1u);
-        EXPECT_EQ(r.page.images[0].ink.at(0), c.ink) << int(c.grey) << "/" << int(c.alpha);
-    }
-}
-
 TEST(ImageReader, BlankMarginsCroppedAndThePictureKeepsItsPlace) {
     Settings settings;  // cropping on by default
     Pixels p = White(100, 80);

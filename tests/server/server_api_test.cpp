@@ -108,16 +108,6 @@ Json CommandLineReport(const std::string& cmd, const std::string& binary = CORVA
     return Json::parse(ReadFile(job / "r.json"));
 }
 
-std::string Percent(const std::string& text) {
-    std::string out;
-    for (const unsigned char ch : text) {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, "%%%02X", ch);
-        out += std::isalnum(ch) ? std::string(1, static_cast<char>(ch)) : std::string(buf);
-    }
-    return out;
-}
-
 // The file as the body, with the content type `curl --data-binary` sends: the
 // body is still taken as it is, whatever its size.
 httplib::Result PostEstimate(httplib::Client& c, const std::string& body, const std::string& query = "") {
@@ -211,24 +201,6 @@ TEST_F(ServerApi, EstimatesEqualTheCommandLine) {
     ASSERT_EQ(r->status, 200) << r->body;
     EXPECT_EQ(Json::parse(r->body)["ms"], k730["ms"]);
     EXPECT_EQ(Json::parse(r->body)["model"], "K730");
-}
-
-TEST_F(ServerApi, CostFromTheRateOrTheSettings) {
-    httplib::Client c = server_->Client();
-    const std::string cmd = Example("mixed");
-    const auto none = PostEstimate(c, cmd);
-    ASSERT_TRUE(none);
-    EXPECT_TRUE(Json::parse(none->body)["cost"].is_null());
-    const uint32_t ms = Json::parse(none->body)["ms"];
-    const auto cents = static_cast<int64_t>(std::floor(36.0 * ms / 36000.0 + 0.5));  // 36 per hour
-    const auto byRate = PostEstimate(c, cmd, "?rate=36");
-    ASSERT_TRUE(byRate);
-    EXPECT_EQ(Json::parse(byRate->body)["cost"]["cents"], cents);
-    const std::string settings = R"({"cost":{"ratePerHour":36,"currency":"EUR"}})";
-    const auto bySettings = PostEstimate(c, cmd, "?settings=" + Percent(settings));
-    ASSERT_TRUE(bySettings);
-    EXPECT_EQ(Json::parse(bySettings->body)["cost"]["cents"], cents);
-    EXPECT_EQ(Json::parse(bySettings->body)["cost"]["currency"], "EUR");
 }
 
 // Each way an upload can be wrong gets its own 4xx and a message in words.

@@ -179,15 +179,4 @@ TEST(SvgGeometry, PageSizeAndUnits) {
     EXPECT_DOUBLE_EQ(inch.page.width, 25.4);
 }
 
-TEST(SvgGeometry, PolylinesPolygonsAndLines) {
-    const auto r = Read(Drawing(R"(<polyline points="0,0 10,0 10,10 5" fill="none" stroke="red"/>
-        <polygon points="0 0 10 0 10 10" fill="none" stroke="red"/>
-        <line x1="0" y1="0" x2="0" y2="7" stroke="red"/>)"));
-    ASSERT_EQ(r.page.cuts.size(), 3u);
-    EXPECT_NEAR(Length(r.page.cuts[0].points), 20, 1e-9);
-    EXPECT_NEAR(Length(r.page.cuts[1].points), 20 + std::hypot(10, 10), 1e-9);
-    EXPECT_NEAR(Length(r.page.cuts[2].points), 7, 1e-9);
-    EXPECT_EQ(r.page.fills.size(), 0u);
-}
-
 }  // namespace
