@@ -16,13 +16,8 @@
 // opened in binary mode (no CR LF translation, no end at ^Z), and the status file is renamed over the old
 // one with the platform's replace-and-flush.
 #include <io.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+
+#include "base/win32.h"
 
 namespace corvanta::app::win {
 

@@ -7,15 +7,7 @@
 #include "base/fixpt.h"
 #include "job/machine.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#endif
+#include "base/win32.h"
 #ifdef __linux__
 #include <sys/resource.h>
 #include <sys/syscall.h>

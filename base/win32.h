@@ -1,0 +1,11 @@
+// The Windows API header without its min/max macros and rarely used parts; on other platforms nothing.
+#pragma once
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
